@@ -1,0 +1,66 @@
+# Helpers shared by every folder of the project.
+
+# Warnings for our own targets.
+function(ostrak_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(OSTRAK_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# Sources of a folder for this platform: every .cpp, minus the per-OS files
+# of other platforms (<service>_posix.cpp on Unix, <service>_win.cpp on Windows).
+function(ostrak_sources out dir)
+  file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(WIN32)
+    list(FILTER found EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER found EXCLUDE REGEX "_win\\.cpp$")
+  endif()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# ostrak_library(NAME DIR dir DEPS ...): a static library of the .cpp files of
+# dir (an INTERFACE library while the folder has none yet), with src/ and the
+# generated headers on the include path.
+function(ostrak_library name)
+  cmake_parse_arguments(A "" "DIR" "DEPS" ${ARGN})
+  ostrak_sources(srcs ${A_DIR})
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
+    target_link_libraries(${name} PUBLIC ${A_DEPS})
+    ostrak_warnings(${name})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
+    target_link_libraries(${name} INTERFACE ${A_DEPS})
+  endif()
+endfunction()
+
+# ostrak_test(NAME SOURCES ... DEPS ... [WIDGETS]): one GoogleTest executable,
+# registered with CTest test by test. Every test runs with its own settings,
+# config and runtime folders under the build tree, and widgets render on the
+# offscreen platform.
+function(ostrak_test name)
+  cmake_parse_arguments(A "WIDGETS" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  if(A_WIDGETS)
+    target_link_libraries(${name} PRIVATE ostrak_test_main_widgets)
+  else()
+    target_link_libraries(${name} PRIVATE ostrak_test_main_core)
+  endif()
+  target_link_libraries(${name} PRIVATE ${A_DEPS} ostrak_test_support)
+  ostrak_warnings(${name})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 120)
+  endif()
+  set(home ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
+  file(MAKE_DIRECTORY ${home} ${home}/config ${home}/runtime)
+  file(CHMOD ${home}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      TIMEOUT ${A_TIMEOUT}
+      ENVIRONMENT "HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_QPA_PLATFORM=offscreen;OSTRAK_SOURCE_DIR=${PROJECT_SOURCE_DIR};OSTRAK_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()

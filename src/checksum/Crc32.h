@@ -1,0 +1,9 @@
+#pragma once
+// Raw CRC-32 (reflected polynomial 0xEDB88320) register arithmetic, the
+// engine under clsCRC. The register is the running value before the final
+// inversion: start with 0xFFFFFFFF, feed bytes, invert at the end.
+#include <cstddef>
+#include <cstdint>
+
+// The register after feeding n bytes at data into reg.
+uint32_t Crc32Update(uint32_t reg, const void* data, size_t n);

@@ -1,0 +1,21 @@
+#include "platform/EventLoop.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void WaitForEvents(uint32_t maxMs) {
+    if (maxMs == 0) {
+        DoEvents();
+        return;
+    }
+    // The wake-up timer bounds the blocking wait; a precise timer fires on
+    // time instead of a few milliseconds early.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.start(static_cast<int>(maxMs > 0x7FFFFFFFu ? 0x7FFFFFFFu : maxMs));
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}

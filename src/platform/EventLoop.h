@@ -1,0 +1,19 @@
+#pragma once
+// Event pumping on the one user-interface thread.
+//
+// There is no loop of our own: the toolkit's loop runs the window, the timers
+// and the socket notifications. Long actions run inside a handler and keep the
+// program alive by letting events run inside their waits:
+//
+//   DoEvents()            lets whatever is pending run once, then returns.
+//   WaitForEvents(ms)     lets pending events run; when nothing is pending it
+//                         blocks (costing no CPU) until the next event arrives
+//                         or ms milliseconds have passed, whichever is first.
+//
+// A wait loop therefore reads: while (!done && elapsed < limit)
+// WaitForEvents(limit - elapsed); it does its checks after every return.
+// Both need a QCoreApplication (or QApplication) to exist.
+#include <cstdint>
+
+void DoEvents();
+void WaitForEvents(uint32_t maxMs);

@@ -1,0 +1,87 @@
+#pragma once
+// The file system, as the subsystems use it. Paths are byte strings, passed
+// to the OS unchanged. Nothing here raises: every call reports by result.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Files {
+
+// The platform's path separator ("/" here).
+char Separator();
+// folder + separator + name (no separator doubled when folder ends in one).
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// Length in bytes; -1 when the path does not exist or cannot be queried.
+int64_t FileLength(const std::string& path);
+bool IsDirectory(const std::string& path);
+bool Exists(const std::string& path);
+bool DeleteFile(const std::string& path);
+bool MakeDirectory(const std::string& path);
+bool RemoveDirectory(const std::string& path);
+
+struct DirEntry {
+    std::string Name;
+    bool IsDirectory = false;
+    bool IsRegular = false;
+    bool IsSymlink = false; // never followed
+};
+// The entries of a folder (without "." and ".."), in no particular order.
+// False when the folder cannot be read.
+bool ListDirectory(const std::string& path, std::vector<DirEntry>& out);
+
+// Reads a whole (small) file; false when it cannot.
+bool ReadWholeFile(const std::string& path, std::string& out);
+
+// A file opened for reading in chunks; closed by the destructor on every path.
+class InputFile {
+public:
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool Open(const std::string& path);
+    // Reads up to n bytes; returns the count, 0 at the end, -1 on failure.
+    int64_t Read(void* buffer, size_t n);
+    void Close();
+
+private:
+    int Fd_ = -1;
+};
+
+// Writes a file whole or not at all: the bytes go to a temporary file in the
+// target's folder, and Commit() renames it over the target. Until Commit the
+// target is untouched; a failed write, Abort() or the destructor remove the
+// temporary file.
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // Creates the temporary file for target; false when it cannot.
+    bool Begin(const std::string& target);
+    // Appends bytes; false (and the writer is failed) when they cannot be written.
+    bool Write(const void* data, size_t n);
+    // Flushes the data to the device before Commit (optional; costs time).
+    bool Sync();
+    // Renames the temporary file over the target; false when it fails, and
+    // the temporary file is then removed.
+    bool Commit();
+    void Abort();
+    bool IsOpen() const { return Fd_ >= 0; }
+    const std::string& TemporaryPath() const { return TempPath_; }
+
+private:
+    int Fd_ = -1;
+    std::string Target_;
+    std::string TempPath_;
+};
+
+// Writes a whole file atomically as above.
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+
+} // namespace Files

@@ -1,0 +1,20 @@
+#pragma once
+// Where the game's web server is: the host built in at configure time on
+// port 80, unless the environment variable OSTRAK_SERVER=host[:port] names
+// another (for tests, staging and the demo).
+#include <cstdint>
+#include <string>
+
+struct ServerAddress {
+    std::string Host;
+    int32_t Port = 80;
+};
+
+// The host built into this program (never changes while it runs).
+std::string BuiltInServerHost();
+// The server to talk to: OSTRAK_SERVER when set and well-formed, else the
+// built-in host on port 80.
+ServerAddress ConfiguredServer();
+// Parses "host[:port]"; false when the text is empty or the port is not a
+// number from 1 to 65535.
+bool ParseServerAddress(const std::string& text, ServerAddress& out);

@@ -1,0 +1,25 @@
+#include "platform/EventLoop.h"
+#include "platform/TickCount.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+TEST(TickCount, ElapsedSurvivesWrap) {
+    TickControl::StartAt(0xFFFFFFF0u);
+    uint32_t start = GetTickCount();
+    TickControl::Advance(0x20);
+    uint32_t now = GetTickCount();
+    EXPECT_LT(now, start); // the counter wrapped
+    EXPECT_GE(ElapsedTicks(start, now), 0x20u);
+    EXPECT_LT(ElapsedTicks(start, now), 0x20u + 1000u);
+}
+
+TEST(EventLoop, WaitReturnsOnEventBeforeDeadline) {
+    bool fired = false;
+    QTimer::singleShot(0, [&] { fired = true; });
+    uint32_t start = GetTickCount();
+    while (!fired && ElapsedTicks(start, GetTickCount()) < 5000)
+        WaitForEvents(5000);
+    EXPECT_TRUE(fired);
+    EXPECT_LT(ElapsedTicks(start, GetTickCount()), 1000u);
+}
