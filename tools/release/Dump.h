@@ -1,0 +1,9 @@
+#pragma once
+// Printing a release file list for the publisher.
+#include <iosfwd>
+#include <string>
+
+// Prints "seed: N", "count: N" and one line per entry: the checksum text, a
+// space and the name (an unsafe name is shown with its odd bytes as \xNN and
+// marked). Throws ToolError when the list cannot be read whole.
+void DumpList(const std::string& path, std::ostream& out);

@@ -1,0 +1,20 @@
+#pragma once
+// Publishing a release: SOURCE_DIR (a flat folder of game files) becomes
+// OUT_DIR/crc, the tree the game's web server serves to the installer.
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+struct PublishOptions {
+    std::string SourceDir;
+    std::string OutDir;
+    uint8_t Seed = 0; // 1 to 255
+};
+
+// Checks every name of SourceDir, builds the new tree in a temporary folder
+// inside OutDir (created when missing) and moves it into place as OutDir/crc,
+// replacing an earlier one only once the new one is complete. Throws
+// ToolError (and leaves OutDir/crc as it was, without temporary folders) on
+// refused input or a failed write. Reports what it wrote on out and notes on
+// err.
+void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err);

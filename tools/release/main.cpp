@@ -1,0 +1,131 @@
+// ostrak_release: the publisher's tool. Turns a folder of game files into the
+// tree the game's web server serves (crc/index.php, crc/dta.lst, crc/<file>),
+// and prints release lists.
+#include "Dump.h"
+#include "Publish.h"
+#include "ToolError.h"
+
+#include <iostream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const HelpText = R"(Usage:
+  ostrak_release SOURCE_DIR OUT_DIR [--seed N]
+  ostrak_release --dump LIST
+  ostrak_release --help
+
+Publishes a release of Ostrak for the game's web server.
+
+SOURCE_DIR holds the files of the release side by side, without subfolders:
+ostrak.exe (required), the game files, and the support libraries
+CGZipLibrary.dll, gdiplus.dll and Unzip32.dll.
+
+Writes OUT_DIR/crc/ (OUT_DIR is created when missing):
+  crc/<file>     a copy of every file of SOURCE_DIR
+  crc/index.php  the version text: the checksum of ostrak.exe (its CRC-32 as
+                 a signed decimal number, without a newline)
+  crc/dta.lst    the release list: every file except ostrak.exe, dta.lst and
+                 the three support libraries, with its checksum, in byte
+                 order of the names; its own checksum equals the version
+                 text, so an up-to-date installation downloads nothing
+Serve OUT_DIR as the web server's document root: the installer asks for
+/crc/index.php?h=3 and /crc/<file>. An earlier OUT_DIR/crc is replaced only
+once the new tree is complete; when anything is refused, nothing is written.
+
+File names must work as plain file names on the player's machine and in the
+installer's requests: at most 255 bytes, not "." or "..", no "/", "\",
+control characters, spaces, "%", "?" or "#". Subfolders, symbolic links and
+special files are refused. A dta.lst or index.php in SOURCE_DIR is not
+copied (new ones are written). Files whose name contains "music" are fetched
+only by players who chose the optional music.
+
+Options:
+  --seed N      mask the list with seed byte N (1 to 255) instead of a
+                random one; the same files and seed give the same list
+  --dump LIST   print a release list: its seed, its count, and one line per
+                entry with the checksum and the name
+  --help        show this text
+
+Exit status: 0 done, 1 refused or failed (nothing written), 2 wrong usage.
+)";
+
+constexpr int ExitRefused = 1;
+constexpr int ExitUsage = 2;
+
+class UsageError : public ToolError {
+    using ToolError::ToolError;
+};
+
+uint8_t ParseSeed(const std::string& text) {
+    bool digits = !text.empty() && text.size() <= 3;
+    for (char c : text)
+        digits = digits && c >= '0' && c <= '9';
+    const int value = digits ? std::stoi(text) : 0;
+    if (value < 1 || value > 255)
+        throw UsageError("--seed: expected a whole number from 1 to 255, got \"" + text + "\"");
+    return static_cast<uint8_t>(value);
+}
+
+uint8_t RandomSeed() {
+    std::random_device random;
+    return static_cast<uint8_t>(std::uniform_int_distribution<int>(1, 255)(random));
+}
+
+int Run(const std::vector<std::string>& args) {
+    std::vector<std::string> positional;
+    std::string dump;
+    bool dumpGiven = false;
+    int seed = -1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](const char* option) {
+            if (i + 1 >= args.size())
+                throw UsageError(std::string(option) + ": needs a value");
+            return args[++i];
+        };
+        if (a == "--help" || a == "-h") {
+            std::cout << HelpText;
+            return 0;
+        } else if (a == "--seed") {
+            seed = ParseSeed(value("--seed"));
+        } else if (a.rfind("--seed=", 0) == 0) {
+            seed = ParseSeed(a.substr(7));
+        } else if (a == "--dump") {
+            dump = value("--dump");
+            dumpGiven = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw UsageError(a + ": unknown option (see --help)");
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (dumpGiven) {
+        if (!positional.empty() || seed >= 0)
+            throw UsageError("--dump takes only the list to print (see --help)");
+        DumpList(dump, std::cout);
+        return 0;
+    }
+    if (positional.size() != 2)
+        throw UsageError("expected SOURCE_DIR and OUT_DIR (see --help)");
+    PublishOptions options{positional[0], positional[1],
+                           seed >= 0 ? static_cast<uint8_t>(seed) : RandomSeed()};
+    Publish(options, std::cout, std::cerr);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const UsageError& e) {
+        std::cerr << "ostrak_release: " << e.what() << '\n';
+        return ExitUsage;
+    } catch (const std::exception& e) {
+        std::cerr << "ostrak_release: " << e.what() << '\n';
+        return ExitRefused;
+    }
+}
