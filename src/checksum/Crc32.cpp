@@ -1,24 +1,39 @@
 #include "checksum/Crc32.h"
 
-#include <array>
+#include "checksum/CrcKernels.h"
+
+namespace crc_kernels {
 
 namespace {
-constexpr std::array<uint32_t, 256> MakeTable() {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t v = n;
-        for (int k = 0; k < 8; ++k)
-            v = (v & 1) ? (v >> 1) ^ 0xEDB88320u : v >> 1;
-        t[n] = v;
-    }
-    return t;
+struct Choice {
+    Crc32Kernel kernel;
+    const char* name;
+};
+
+Choice Choose() {
+    if (Crc32Vpclmul512Supported())
+        return {Crc32Vpclmul512, "vpclmul512"};
+    if (Crc32ClmulSupported())
+        return {Crc32Clmul, "clmul"};
+    return {Crc32Slice16, "slice16"};
 }
-constexpr auto kTable = MakeTable();
+
+const Choice& TheChoice() {
+    static const Choice choice = Choose();
+    return choice;
+}
 } // namespace
 
+Crc32Kernel BestCrc32Kernel() {
+    return TheChoice().kernel;
+}
+const char* BestCrc32KernelName() {
+    return TheChoice().name;
+}
+
+} // namespace crc_kernels
+
 uint32_t Crc32Update(uint32_t reg, const void* data, size_t n) {
-    const auto* p = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < n; ++i)
-        reg = (reg >> 8) ^ kTable[(reg ^ p[i]) & 0xFF];
-    return reg;
+    static const crc_kernels::Crc32Kernel kernel = crc_kernels::BestCrc32Kernel();
+    return kernel(reg, static_cast<const uint8_t*>(data), n);
 }
