@@ -1,0 +1,37 @@
+#include "platform/Rnd.h"
+
+#include <gtest/gtest.h>
+
+TEST(Rnd, FirstNumberAfterStart) {
+    RndGenerator g;
+    EXPECT_NEAR(g.Next(1.0f), 0.7055475, 1e-7);
+    // A call with 0 repeats it; a positive call moves on.
+    EXPECT_NEAR(g.Next(0.0f), 0.7055475, 1e-7);
+    EXPECT_GT(std::abs(g.Next(1.0f) - 0.7055475f), 1e-3f);
+}
+
+TEST(Rnd, NegativeArgumentReseeds) {
+    RndGenerator g;
+    EXPECT_NEAR(g.Next(-1.0f), 0.224007, 1e-6);
+    g.Next(1.0f);
+    g.Randomize(4711.25);
+    // Whatever came before, the same negative argument gives the same number.
+    EXPECT_NEAR(g.Next(-1.0f), 0.224007, 1e-6);
+    EXPECT_NEAR(Rnd(-1.0f), 0.224007, 1e-6);
+    EXPECT_NEAR(Rnd(0.0f), 0.224007, 1e-6);
+}
+
+TEST(Rnd, ResultsStayBelowOne) {
+    RndGenerator g;
+    for (int i = 0; i < 100000; ++i) {
+        float x = g.Next(1.0f);
+        ASSERT_GE(x, 0.0f);
+        ASSERT_LT(x, 1.0f);
+    }
+}
+
+TEST(Rnd, RandomizeChangesTheSequence) {
+    RndGenerator a, b;
+    b.Randomize(12345.5);
+    EXPECT_NE(a.Next(1.0f), b.Next(1.0f));
+}
