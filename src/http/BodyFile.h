@@ -1,0 +1,50 @@
+#pragma once
+// The body of a file fetch on its way to disk. Bytes are gathered and handed
+// to a temporary file in the target's folder in writes of at least
+// MinWrite bytes (the last write of a body may be shorter); Finish renames the
+// temporary file over the target. Until then the target is untouched, and a
+// failed write, Abort or the destructor remove the temporary file, so a
+// target is replaced whole or not at all. Memory stays below about
+// 2 x MinWrite whatever the body's size.
+//
+// Runs on the user-interface thread; not copyable.
+#include "platform/Files.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class BodyFile {
+public:
+    static constexpr size_t MinWrite = 256 * 1024;
+
+    BodyFile() = default;
+    ~BodyFile() = default;
+    BodyFile(const BodyFile&) = delete;
+    BodyFile& operator=(const BodyFile&) = delete;
+
+    // Starts a body for target (any earlier unfinished body is abandoned).
+    // False when no temporary file can be created beside the target.
+    bool Begin(const std::string& target);
+    // Appends bytes; false once a write has failed (the body is then
+    // abandoned and the temporary file gone).
+    bool Append(std::string_view bytes);
+    // Writes what is gathered and renames the temporary file over the
+    // target; false when that fails (the target is then as it was).
+    bool Finish();
+    // Drops the body and its temporary file.
+    void Abort();
+
+    bool IsOpen() const { return Writer_.IsOpen(); }
+    // Bytes appended since Begin.
+    int64_t Length() const { return Length_; }
+    const std::string& TemporaryPath() const { return Writer_.TemporaryPath(); }
+
+private:
+    bool Flush();
+
+    Files::AtomicFileWriter Writer_;
+    std::string Gathered_;
+    int64_t Length_ = 0;
+};

@@ -1,0 +1,326 @@
+#include "http/FrmConnect.h"
+
+#include "http/ResponseHead.h"
+#include "platform/ErrorRecord.h"
+#include "platform/EventLoop.h"
+#include "platform/ServerConfig.h"
+#include "platform/TickCount.h"
+
+#include <utility>
+
+namespace {
+
+// The pause between RetrieveHTML attempts when no hook is set: a wait on the
+// tick counter that lets events run.
+void WaitLettingEventsRun(int32_t ms) {
+    if (ms <= 0)
+        return;
+    uint32_t limit = static_cast<uint32_t>(ms);
+    uint32_t start = GetTickCount();
+    for (;;) {
+        uint32_t elapsed = ElapsedTicks(start, GetTickCount());
+        if (elapsed >= limit)
+            return;
+        WaitForEvents(limit - elapsed);
+    }
+}
+
+} // namespace
+
+FrmConnect::FrmConnect()
+    : Port(ConfiguredServer().Port), Timer1(TimerIntervalMs, [this] { Timer1_Timer(); }),
+      Winsock1_(std::make_unique<CSocket>(static_cast<CSocketEvents*>(this))),
+      Pause(WaitLettingEventsRun) {
+    Timer1.SetEnabled(true);
+}
+
+FrmConnect::~FrmConnect() {
+    Timer1.SetEnabled(false);
+    Body.Abort();
+    Winsock1_->SetOwner(nullptr);
+    Winsock1_.reset();
+}
+
+void FrmConnect::SetPauseHook(std::function<void(int32_t)> pause) {
+    Pause = pause ? std::move(pause) : WaitLettingEventsRun;
+}
+
+int FrmConnect::QueuedRequests() const {
+    int n = 0;
+    for (const std::string& server : ServerQueue)
+        n += server.empty() ? 0 : 1;
+    return n;
+}
+
+// --- Requests ---
+
+void FrmConnect::Enqueue(const std::string& server, const std::string& url,
+                         const std::string& file) {
+    for (int i = 0; i < QueueSlots; ++i) {
+        if (ServerQueue[i].empty()) {
+            ServerQueue[i] = server;
+            UrlQueue[i] = url;
+            FileQueue[i] = file;
+            return;
+        }
+    }
+    // All five slots taken: the request is dropped.
+}
+
+void FrmConnect::RetrieveURL(const std::string& Server, const std::string& Url) {
+    DownPerc = 0;
+    DownDone = False;
+    DownFailed = False;
+    FailureText.clear();
+    Enqueue(Server, Url, "");
+}
+
+void FrmConnect::RetrieveFile(const std::string& Server, const std::string& Url,
+                              const std::string& Filename) {
+    DownPerc = 0;
+    DownDone = False;
+    DownFailed = False;
+    FailureText.clear();
+    Enqueue(Server, Url, Filename);
+}
+
+void FrmConnect::CloseConnections() {
+    for (int i = 0; i < QueueSlots; ++i) {
+        ServerQueue[i].clear();
+        UrlQueue[i].clear();
+        FileQueue[i].clear();
+    }
+    ResponseText_.clear();
+    // The fetch in flight is abandoned: late data on its connection is dropped.
+    Body.Abort();
+    CurrentFile.clear();
+    InFlight = false;
+    Discarding = true;
+    Winsock1_->CloseSocket();
+}
+
+// --- Timer and service step ---
+
+void FrmConnect::Timer1_Timer() {
+    IgnoreErrors([&] {
+        if (ReleasePending)
+            DropConnection();
+    });
+    IgnoreErrors([&] {
+        if (!InFlight || CurrentFile.empty() || !TransferEnded())
+            return;
+        if (SettleTransfer()) {
+            if (Body.Finish()) {
+                DownDone = True;
+            } else {
+                Fail("cannot write " + CurrentFile);
+            }
+        }
+        CurrentFile.clear();
+        InFlight = false;
+    });
+    IgnoreErrors([&] { ServiceStep(); });
+}
+
+void FrmConnect::ServiceStep() {
+    if (ServerQueue[0].empty())
+        return;
+    if (Winsock1_->State() == SocketState::Closed) {
+        Winsock1_->Connect(Variant{ServerQueue[0]}, Variant{Port});
+        IdleTicks = 0;
+        return;
+    }
+    ++IdleTicks;
+    if (IdleTicks <= IdleTickLimit)
+        return;
+    Winsock1_->CloseSocket();
+    IdleTicks = 0;
+    // A refused or reset connection (or a name resolution that could not be
+    // started) leaves the socket object without a socket in a state that
+    // CloseSocket cannot leave; a fresh object reads closed, so the next step
+    // connects again, on the same rhythm as an attempt that never completes.
+    int32_t state = Winsock1_->State();
+    if (state != SocketState::Closed && state != SocketState::Closing) {
+        Winsock1_->SetOwner(nullptr);
+        Winsock1_.reset();
+        Winsock1_ = std::make_unique<CSocket>(static_cast<CSocketEvents*>(this));
+    }
+}
+
+void FrmConnect::DropConnection() {
+    ReleasePending = false;
+    if (Winsock1_->State() == SocketState::Closed)
+        return;
+    Winsock1_->CloseSocket();
+    // A connected socket only started closing; the second call releases it.
+    if (Winsock1_->State() == SocketState::Closing)
+        Winsock1_->CloseSocket();
+}
+
+// --- Socket events ---
+
+void FrmConnect::OnConnect() {
+    if (ServerQueue[0].empty()) {
+        Winsock1_->CloseSocket();
+        return;
+    }
+    IdleTicks = 0;
+    ResponseText_.clear();
+    BodyBytes_ = 0;
+    ContentLength_ = 0;
+    HeaderDone = false;
+    Body.Abort();
+    InFlight = false;
+    Discarding = false;
+    ReceivedAny = false;
+    ReleasePending = false;
+    SearchFrom = 0;
+
+    std::string request = "GET " + UrlQueue[0] + " HTTP/1.0\r\n" + "Host: " + ServerQueue[0] +
+                          "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
+    Winsock1_->SendData(Variant{std::move(request)});
+
+    CurrentFile = FileQueue[0];
+    InFlight = true;
+    for (int i = 0; i + 1 < QueueSlots; ++i) {
+        ServerQueue[i] = std::move(ServerQueue[i + 1]);
+        UrlQueue[i] = std::move(UrlQueue[i + 1]);
+        FileQueue[i] = std::move(FileQueue[i + 1]);
+    }
+    ServerQueue[QueueSlots - 1].clear();
+    UrlQueue[QueueSlots - 1].clear();
+    FileQueue[QueueSlots - 1].clear();
+}
+
+void FrmConnect::OnDataArrival(int32_t /*bytesTotal*/) {
+    IdleTicks = 0;
+    Chunk.clear();
+    Winsock1_->GetData(Chunk);
+    if (Discarding || !InFlight || Chunk.empty())
+        return;
+    ReceivedAny = true;
+    BodyBytes_ += static_cast<int64_t>(Chunk.size());
+
+    if (HeaderDone) {
+        TakeBody(Chunk);
+        if (!InFlight)
+            return;
+        if (ContentLength_ > 0) {
+            DownPerc = static_cast<double>(BodyBytes_) / static_cast<double>(ContentLength_);
+            if (DownPerc < 1.0)
+                DownDone = False;
+        }
+        return;
+    }
+
+    ResponseText_ += Chunk;
+    size_t at = ResponseHead::FindBlankLine(ResponseText_, SearchFrom);
+    if (at == std::string::npos) {
+        size_t size = ResponseText_.size();
+        SearchFrom = size >= 3 ? size - 3 : 0;
+        if (SearchFrom > MaxHeaderBlock)
+            Fail("the response header is larger than 64 KiB");
+        return;
+    }
+    CompleteHeader(at);
+}
+
+void FrmConnect::CompleteHeader(size_t at) {
+    if (at > MaxHeaderBlock) {
+        Fail("the response header is larger than 64 KiB");
+        return;
+    }
+    HeaderDone = true;
+    BodyBytes_ -= static_cast<int64_t>(at + ResponseHead::BlankLine.size());
+    std::string_view header(ResponseText_.data(), at);
+    ContentLength_ = ResponseHead::ContentLength(header);
+    std::string_view status = ResponseHead::StatusLine(header);
+    if (!ResponseHead::IsSuccessStatus(status)) {
+        Fail("the server answered \"" + std::string(status) + "\"");
+        return;
+    }
+    if (CurrentFile.empty()) {
+        if (BodyBytes_ > MaxMemoryBody)
+            Fail("the response body is larger than 1 MiB");
+        return;
+    }
+    if (!Body.Begin(CurrentFile)) {
+        Fail("cannot create a file beside " + CurrentFile);
+        return;
+    }
+    size_t bodyStart = at + ResponseHead::BlankLine.size();
+    if (bodyStart < ResponseText_.size()) {
+        std::string first = ResponseText_.substr(bodyStart);
+        ResponseText_.resize(bodyStart);
+        TakeBody(first);
+    }
+}
+
+void FrmConnect::TakeBody(std::string_view bytes) {
+    if (!CurrentFile.empty()) {
+        if (!Body.Append(bytes))
+            Fail("cannot write " + CurrentFile);
+        return;
+    }
+    ResponseText_.append(bytes);
+    if (BodyBytes_ > MaxMemoryBody)
+        Fail("the response body is larger than 1 MiB");
+}
+
+void FrmConnect::OnClose() {
+    Winsock1_->CloseSocket();
+}
+
+void FrmConnect::OnError(int16_t /*Number*/, std::string& Description, int32_t /*Scode*/,
+                         const std::string& /*Source*/, const std::string& /*HelpFile*/,
+                         int32_t /*HelpContext*/, VbBool& /*CancelDisplay*/) {
+    SocketErrorText = Description;
+}
+
+// --- Ending a fetch ---
+
+bool FrmConnect::TransferEnded() const {
+    int32_t state = Winsock1_->State();
+    return state == SocketState::Closed || state == SocketState::Error;
+}
+
+bool FrmConnect::SettleTransfer() {
+    if (Winsock1_->State() == SocketState::Error) {
+        Fail("the connection broke" +
+             (SocketErrorText.empty() ? std::string() : " (" + SocketErrorText + ")"));
+        return false;
+    }
+    if (!ReceivedAny) {
+        Fail("the server closed the connection without answering");
+        return false;
+    }
+    if (!HeaderDone) {
+        Fail("the response has no header block");
+        return false;
+    }
+    if (ContentLength_ > 0 && BodyBytes_ < ContentLength_) {
+        Fail("the connection closed after " + std::to_string(BodyBytes_) + " of " +
+             std::to_string(ContentLength_) + " announced bytes");
+        return false;
+    }
+    return true;
+}
+
+void FrmConnect::Fail(std::string reason) {
+    DownFailed = True;
+    DownDone = False;
+    FailureText = std::move(reason);
+    Body.Abort();
+    CurrentFile.clear();
+    InFlight = false;
+    Discarding = true;
+    if (Winsock1_->State() != SocketState::Closed)
+        ReleasePending = true;
+}
+
+std::string FrmConnect::CutBody() const {
+    size_t at = ResponseHead::FindBlankLine(ResponseText_);
+    if (at == std::string::npos)
+        return std::string();
+    return ResponseText_.substr(at + ResponseHead::BlankLine.size());
+}

@@ -1,0 +1,171 @@
+#pragma once
+// FrmConnect: the HTTP/1.0 download client, a hidden object (never a visible
+// window; its caption is "HTTP Connect Form for Ostrak").
+//
+// Fetches one resource at a time over its socket object Winsock1: into a file
+// (RetrieveFile), into ResponseText (RetrieveURL), or into a string that the
+// caller waits for (RetrieveHTML). Requests wait in a five-slot queue; a sixth
+// is dropped. Timer1 ticks every 100 ms from construction to destruction:
+// each tick first finishes a file fetch whose connection has closed, then
+// runs the service step, which connects for the head of the queue when the
+// socket is closed and otherwise counts idle ticks, closing the socket after
+// 21 (a connection attempt is renewed about every 2.2 s).
+//
+// The request is exactly: "GET " path " HTTP/1.0" CRLF "Host: " server CRLF
+// "Accept: */*" CRLF "Connection: close" CRLF CRLF. It goes to Port of the
+// server, which is the port of ConfiguredServer() (80 unless OSTRAK_SERVER
+// says host:port) when the object is made; the Host header never carries it.
+//
+// Callers poll DownPerc (body bytes / announced "Content-Length", not
+// clamped; 0 while no length is known; first updated by the arrival after the
+// one that completed the header block) and DownDone. A fetch is stored whole
+// or not at all: the body of a file fetch streams into a temporary file beside
+// the target, renamed over it when the server has closed the connection. A
+// fetch that fails (no header block, a status other than 2xx, a header block
+// over 64 KiB, an in-memory body over 1 MiB, a body shorter than announced, a
+// reset connection, a target that cannot be written) leaves the target as it
+// was, keeps DownDone false and sets DownFailed, with the reason in
+// FailureText.
+//
+// Runs on the user-interface thread. Socket events and ticks arrive from the
+// event loop; RetrieveHTML lets them run inside its wait. Errors inside a
+// tick are ignored statement by statement; errors raised by socket operations
+// in RetrieveHTML pass to its caller. Not copyable; owns Winsock1 and Timer1.
+#include "http/BodyFile.h"
+#include "platform/Timer.h"
+#include "platform/VbTypes.h"
+#include "sockets/CSocket.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class FrmConnect : private CSocketEvents {
+public:
+    static constexpr const char* Caption = "HTTP Connect Form for Ostrak";
+    static constexpr int QueueSlots = 5;
+    static constexpr uint32_t TimerIntervalMs = 100;
+    // IdleTicks beyond this closes the socket.
+    static constexpr int16_t IdleTickLimit = 20;
+    static constexpr size_t MaxHeaderBlock = 64 * 1024;
+    static constexpr int64_t MaxMemoryBody = 1024 * 1024;
+    // RetrieveHTML: attempts, the wait of one attempt, and the pause between.
+    static constexpr int RetrieveHTMLAttempts = 4;
+    static constexpr uint32_t RetrieveHTMLWaitMs = 15000;
+    static constexpr int32_t RetrieveHTMLPauseMs = 1000;
+
+    // Loads the object: creates Winsock1 and enables Timer1.
+    FrmConnect();
+    // Unloads it: stops Timer1, abandons any unfinished body (its temporary
+    // file is removed) and releases Winsock1.
+    ~FrmConnect();
+    FrmConnect(const FrmConnect&) = delete;
+    FrmConnect& operator=(const FrmConnect&) = delete;
+
+    // Progress of the current body; see above. Set to 0 by every Retrieve.
+    double DownPerc = 0;
+    // True once a file fetch has been stored. Set to false by every Retrieve.
+    VbBool DownDone = False;
+    // True once the current fetch has failed (never together with DownDone).
+    // Set to false by every Retrieve.
+    VbBool DownFailed = False;
+    // Why the last fetch failed, for messages ("" after a Retrieve).
+    std::string FailureText;
+    // Port that connections go to.
+    int32_t Port = 80;
+    // Description of the last asynchronous socket failure (a refused or reset
+    // connection, a failed name resolution), for messages; "" when none yet.
+    std::string SocketErrorText;
+
+    // Queues a request whose response (header block included) stays in
+    // ResponseText until the next connection opens. Returns at once.
+    void RetrieveURL(const std::string& Server, const std::string& Url);
+    // Queues a request whose body is stored as Filename (a full path). Returns
+    // at once; the caller polls DownDone, DownFailed and DownPerc.
+    void RetrieveFile(const std::string& Server, const std::string& Url,
+                      const std::string& Filename);
+    // Queues the request, connects and waits (letting events run) for the
+    // body. An attempt that fails, or has not completed after 15 s by the tick
+    // counter, is abandoned (CloseConnections), followed by a 1 s pause and a
+    // fresh attempt; after 4 attempts the result is empty.
+    std::optional<std::string> RetrieveHTML(const std::string& Server, const std::string& Url);
+    // Empties the queue and ResponseText and closes the socket. The fetch in
+    // flight is abandoned: whatever still arrives on its connection is
+    // dropped, its target is never written and DownDone is not set by it.
+    // DownPerc and DownDone keep their values.
+    void CloseConnections();
+
+    // The pause between RetrieveHTML attempts (ms); by default a wait that
+    // lets events run. The installer plugs its own Pause in.
+    void SetPauseHook(std::function<void(int32_t ms)> pause);
+
+    // What the current connection received: the header block (ending with its
+    // blank line) while a file fetch runs and after it; the whole response for
+    // in-memory fetches.
+    const std::string& ResponseText() const { return ResponseText_; }
+    // Body bytes received on the current connection (all bytes before the
+    // header block is complete), and the announced length (0: none).
+    int64_t BodyBytes() const { return BodyBytes_; }
+    int64_t ContentLength() const { return ContentLength_; }
+    // Requests waiting in the queue (not counting the one in flight).
+    int QueuedRequests() const;
+
+    // The socket object. It may be replaced by a fresh one when a failed
+    // connection leaves it in its error state, so do not keep the reference.
+    CSocket& Winsock1() { return *Winsock1_; }
+    // The timer; tests may disable it and call Timer1_Timer themselves.
+    PeriodicTimer Timer1;
+    // One tick: finish a closed file fetch, then run the service step.
+    void Timer1_Timer();
+
+private:
+    // Socket events.
+    void OnConnect() override;
+    void OnDataArrival(int32_t bytesTotal) override;
+    void OnClose() override;
+    void OnError(int16_t Number, std::string& Description, int32_t Scode, const std::string& Source,
+                 const std::string& HelpFile, int32_t HelpContext, VbBool& CancelDisplay) override;
+
+    void Enqueue(const std::string& server, const std::string& url, const std::string& file);
+    // Connects for slot 1 when the socket is closed, else counts an idle tick.
+    void ServiceStep();
+    // Reads the header block once its blank line has arrived at index at.
+    void CompleteHeader(size_t at);
+    void TakeBody(std::string_view bytes);
+    // The connection of the fetch in flight has ended (closed or failed).
+    bool TransferEnded() const;
+    // Settles an ended fetch: true when it is complete and sound, else Fail.
+    bool SettleTransfer();
+    // Marks the fetch in flight failed and drops what it gathered.
+    void Fail(std::string reason);
+    // Releases a connection whose data is no longer wanted.
+    void DropConnection();
+    std::string CutBody() const;
+
+    std::unique_ptr<CSocket> Winsock1_;
+    std::array<std::string, QueueSlots> ServerQueue;
+    std::array<std::string, QueueSlots> UrlQueue;
+    std::array<std::string, QueueSlots> FileQueue;
+    std::string ResponseText_;
+    int64_t BodyBytes_ = 0;
+    int64_t ContentLength_ = 0;
+    bool HeaderDone = false;
+    int16_t IdleTicks = 0;
+    std::string CurrentFile;
+
+    // A request was sent on the current connection and its fetch is unsettled.
+    bool InFlight = false;
+    // Arrivals on the current connection are dropped (abandoned or failed).
+    bool Discarding = false;
+    // Something arrived on the current connection.
+    bool ReceivedAny = false;
+    // The connection of a failed fetch is to be released by the next tick.
+    bool ReleasePending = false;
+    size_t SearchFrom = 0;
+    std::string Chunk;
+    BodyFile Body;
+    std::function<void(int32_t)> Pause;
+};
