@@ -1,0 +1,104 @@
+#pragma once
+// frmSplash: the installer's only window and the program's start-up object.
+//
+// It shows the product header, the stage line (lblWarning), the file line
+// (Label2) over the progress bar (Shape1 frame, Shape2 fill) and three
+// stacked buttons: Command1 install / update / repair, Command2 uninstall,
+// Command3 cancel. It owns the installation state and lives until the
+// program ends. Runs on the UI thread; the long actions run inside the
+// buttons' click handlers and keep the window alive through the waits of
+// ModSkins and the platform layer.
+//
+// Idle: Command1 and Command3 enabled, Command2 enabled unless
+// NoStoredFolder, the stage line shows the welcome text, closing allowed.
+// Busy: all three buttons disabled and every close request refused
+// silently. SetBusy is the only way between the two.
+//
+// The routines live in one file per concern: frmSplash_window.cpp holds the
+// layout, start-up, the busy state, the display surfaces and the exit path.
+#include "platform/VbTypes.h"
+
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class Shape;
+
+class frmSplash : public QWidget {
+public:
+    // The settings this window owns: application, section and keys.
+    static constexpr const char* SettingsApplication = "Ostrak";
+    static constexpr const char* SettingsSection = "GUI Settings";
+    static constexpr const char* SettingInstallFolder = "LOC"; // installation folder
+    static constexpr const char* SettingMusic = "DoMu";        // "1" no music, "2" music
+
+    // Builds the window with every control as designed; nothing is read yet.
+    frmSplash();
+    ~frmSplash() override;
+
+    // Start-up (the window's load), in this order: ServerHost and PathPrefix;
+    // a second instance shows "Installer already running" and ends the
+    // program at once (ProgramEnded() is then true and nothing was read or
+    // written); WelcomeText; InstallFolder from "LOC" or the default folder
+    // with NoStoredFolder; SetBusy(False).
+    void Form_Load();
+
+    // Enters (True) or leaves (False) the busy state. Leaving puts
+    // WelcomeText back on the stage line; the file line and the bar are
+    // never touched.
+    void SetBusy(VbBool busy);
+
+    // Display surfaces. Texts are UTF-8.
+    // The stage line: coarse steps ("Installing: Done!").
+    void SetStageText(const std::string& text);
+    std::string StageText() const;
+    // The file line: per-file progress ("File OK").
+    void SetFileText(const std::string& text);
+    std::string FileText() const;
+    // The progress bar: the fill becomes the frame's width times fraction
+    // (clamped to 0..1). The bar is never reset; it keeps its last width.
+    void SetBarFraction(double fraction);
+
+    // Click handlers. Command1 and Command2 start the install and uninstall
+    // actions. Command3 is the exit path: unloads the HTTP client if it is
+    // loaded, unloads this window, lets pending events run once and ends the
+    // program; the install and uninstall actions end through it too.
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+
+    // Installation state.
+    std::string ServerHost;    // the game's web server; set at start-up only
+    std::string PathPrefix;    // put before the version-info path; always ""
+    std::string InstallFolder; // "LOC", the default, or the user's answer
+    std::string WelcomeText;   // the stage line as designed
+    VbBool Busy = False;
+    int16_t TotalSteps = 0; // denominator of the bar fraction
+    bool NoStoredFolder = false;
+
+    // Set by the install flow when it loads the HTTP client: unloads it. The
+    // exit path runs it once and clears it.
+    std::function<void()> UnloadHttpClient;
+
+    // Controls (owned by the window), named as designed.
+    QFrame* Frame1;
+    QLabel* lblProductName;
+    QLabel* lblCompanyProduct;
+    QLabel* lblCopyright;
+    QLabel* lblPlatform;
+    QLabel* lblWarning;
+    QPushButton* Command1;
+    QPushButton* Command2;
+    QPushButton* Command3;
+    Shape* Shape1;
+    Shape* Shape2;
+    QLabel* Label2;
+
+protected:
+    // The close request, whatever its origin: refused while Busy.
+    void closeEvent(QCloseEvent* event) override;
+};
