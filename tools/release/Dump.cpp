@@ -1,30 +1,17 @@
 #include "Dump.h"
 
+#include "Printable.h"
 #include "ToolError.h"
 #include "installer/filelist/Crc32Padding.h"
 #include "installer/filelist/FileListReader.h"
 #include "platform/Files.h"
 
-#include <cstdio>
 #include <ostream>
 
 namespace {
 
 std::string Shown(const std::string& name, bool safe) {
-    if (safe)
-        return name;
-    std::string shown;
-    for (char c : name) {
-        auto b = static_cast<unsigned char>(c);
-        if (b < 32 || b == 127 || c == '\\') {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", b);
-            shown += hex;
-        } else {
-            shown += c;
-        }
-    }
-    return shown + "  (unsafe name)";
+    return safe ? name : Printable(name) + "  (unsafe name)";
 }
 
 } // namespace

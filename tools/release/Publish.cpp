@@ -1,5 +1,6 @@
 #include "Publish.h"
 
+#include "Printable.h"
 #include "ToolError.h"
 #include "checksum/Crc32.h"
 #include "installer/filelist/Crc32Padding.h"
@@ -73,7 +74,8 @@ std::vector<std::string> ScanSource(const std::string& dir, std::ostream& err) {
                             (c == ' ' ? std::string("a space") : "\"" + std::string(1, c) + "\"") +
                             ", which the installer cannot request");
         if (e.Name == ListName || e.Name == VersionPage) {
-            err << "ostrak_release: note: " << path << " is not copied; a new one is written\n";
+            err << "ostrak_release: note: " << Printable(path)
+                << " is not copied; a new one is written\n";
             continue;
         }
         names.push_back(e.Name);
@@ -141,16 +143,23 @@ private:
     std::string Path_;
 };
 
-void PrepareOutDir(const std::string& outDir, const std::string& target) {
+// Makes sure outDir is a folder (creating it when missing; returns whether
+// it did) and that target, when present, is a folder that can be replaced.
+bool PrepareOutDir(const std::string& outDir, const std::string& target) {
     std::error_code ec;
     const auto status = fs::status(outDir, ec);
     if (fs::exists(status) && !fs::is_directory(status))
         throw ToolError(outDir + ": not a folder");
-    if (!fs::exists(status) && !fs::create_directories(outDir, ec))
-        throw ToolError(outDir + ": cannot be created (" + ec.message() + ")");
+    bool created = false;
+    if (!fs::exists(status)) {
+        created = fs::create_directories(outDir, ec);
+        if (!created)
+            throw ToolError(outDir + ": cannot be created (" + ec.message() + ")");
+    }
     const auto existing = fs::symlink_status(target, ec);
     if (fs::exists(existing) && !fs::is_directory(existing))
         throw ToolError(target + ": exists and is not a folder; remove it first");
+    return created;
 }
 
 // Moves the finished tree into place, replacing an earlier one.
@@ -176,13 +185,28 @@ void MoveIntoPlace(const std::string& outDir, const std::string& built, const st
     fs::remove_all(old, ec);
 }
 
+void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>& names,
+                   const std::string& target, std::ostream& out);
+
 } // namespace
 
 void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err) {
     const std::vector<std::string> names = ScanSource(options.SourceDir, err);
     const std::string target = Files::JoinPath(options.OutDir, "crc");
-    PrepareOutDir(options.OutDir, target);
+    const bool outDirCreated = PrepareOutDir(options.OutDir, target);
+    try {
+        BuildAndPlace(options, names, target, out);
+    } catch (...) {
+        if (outDirCreated)
+            Files::RemoveDirectory(options.OutDir); // only while it is still empty
+        throw;
+    }
+}
 
+namespace {
+
+void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>& names,
+                   const std::string& target, std::ostream& out) {
     const std::string built = MakeScratchFolder(options.OutDir, ".crc.new-");
     ScratchGuard guard(built);
 
@@ -212,3 +236,5 @@ void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err
         << " listed in " << ListName << " (seed " << int(options.Seed) << "), version text "
         << version << '\n';
 }
+
+} // namespace

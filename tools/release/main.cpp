@@ -2,6 +2,7 @@
 // tree the game's web server serves (crc/index.php, crc/dta.lst, crc/<file>),
 // and prints release lists.
 #include "Dump.h"
+#include "Printable.h"
 #include "Publish.h"
 #include "ToolError.h"
 
@@ -122,10 +123,10 @@ int main(int argc, char** argv) {
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError& e) {
-        std::cerr << "ostrak_release: " << e.what() << '\n';
+        std::cerr << "ostrak_release: " << Printable(e.what()) << '\n';
         return ExitUsage;
     } catch (const std::exception& e) {
-        std::cerr << "ostrak_release: " << e.what() << '\n';
+        std::cerr << "ostrak_release: " << Printable(e.what()) << '\n';
         return ExitRefused;
     }
 }

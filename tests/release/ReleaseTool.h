@@ -1,0 +1,42 @@
+#pragma once
+// Helpers of the ostrak_release tests: running the built tool and looking at
+// the folders it reads and writes.
+#include "Subprocess.h"
+#include "support/TempDir.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+inline ProcessResult RunRelease(std::vector<std::string> args) {
+    args.insert(args.begin(), OSTRAK_RELEASE_BIN);
+    return RunProcess(args);
+}
+
+// Every name in a folder, sorted (hidden ones included).
+inline std::vector<std::string> FolderNames(const std::string& path) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(path, ec))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string out(n, '\0');
+    for (char& c : out)
+        c = static_cast<char>(random());
+    return out;
+}
+
+// A release folder with the game executable and the three support libraries.
+inline void WriteFixedFiles(const TempDir& source) {
+    source.Write("ostrak.exe", "MZ" + RandomBytes(3000, 1));
+    source.Write("CGZipLibrary.dll", "MZ cgzip");
+    source.Write("gdiplus.dll", "MZ gdiplus");
+    source.Write("Unzip32.dll", "MZ unzip");
+}

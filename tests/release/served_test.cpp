@@ -1,0 +1,58 @@
+// The published tree, served by a real HTTP server, gives the installer
+// exactly the source files, the version text and a list that matches it.
+#include "HttpFetch.h"
+#include "ReleaseTool.h"
+#include "installer/filelist/Crc32Padding.h"
+
+#include <gtest/gtest.h>
+#include <regex>
+
+namespace {
+
+// python3's http.server on 127.0.0.1, on a port the system picks.
+class PythonHttpServer {
+public:
+    explicit PythonHttpServer(const std::string& root)
+        : Child_({"python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
+                  root}) {
+        std::string line;
+        const std::regex serving("Serving HTTP on .* port ([0-9]+)");
+        std::smatch m;
+        while (Port_ == 0 && Child_.ReadLine(line, 10000))
+            if (std::regex_search(line, m, serving))
+                Port_ = static_cast<uint16_t>(std::stoi(m[1]));
+    }
+    uint16_t Port() const { return Port_; }
+
+private:
+    ChildProcess Child_;
+    uint16_t Port_ = 0;
+};
+
+} // namespace
+
+TEST(ReleaseServed, ByteIdenticalOverHttp) {
+    TempDir source, out;
+    WriteFixedFiles(source);
+    source.Write("level1.pak", RandomBytes(3 << 20, 7));
+    source.Write("music1.ogg", RandomBytes(70000, 8));
+    source.Write("readme.txt", "Ostrak\r\n\r\nThe Amber Reach\n");
+    ASSERT_EQ(RunRelease({source.Path(), out.Path(), "--seed", "99"}).ExitCode, 0);
+
+    PythonHttpServer server(out.Path());
+    ASSERT_NE(server.Port(), 0) << "the HTTP server did not start";
+
+    for (const std::string& name : FolderNames(source.Path())) {
+        const HttpReply reply = HttpGet(server.Port(), "/crc/" + name);
+        ASSERT_TRUE(reply.Ok) << name;
+        EXPECT_NE(reply.Status.find(" 200 "), std::string::npos) << reply.Status;
+        EXPECT_TRUE(reply.Body == TempDir::Read(source.File(name))) << name << " differs";
+    }
+    const HttpReply version = HttpGet(server.Port(), "/crc/index.php?h=3");
+    ASSERT_TRUE(version.Ok);
+    EXPECT_EQ(version.Body, Crc32Text(Crc32Of(TempDir::Read(source.File("ostrak.exe")))));
+    const HttpReply list = HttpGet(server.Port(), "/crc/dta.lst");
+    ASSERT_TRUE(list.Ok);
+    EXPECT_EQ(list.Body, TempDir::Read(out.File("crc/dta.lst")));
+    EXPECT_EQ(Crc32Text(Crc32Of(list.Body)), version.Body);
+}
