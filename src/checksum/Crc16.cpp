@@ -52,9 +52,12 @@ uint16_t Crc16Slice16(uint16_t reg, const uint8_t* p, size_t n) {
     const Tables& t = TheTables();
     uint32_t r = reg;
     while (n >= 16) {
-        r = t[15][p[0] ^ (r >> 8)] ^ t[14][p[1] ^ (r & 0xFF)] ^ t[13][p[2]] ^ t[12][p[3]] ^
-            t[11][p[4]] ^ t[10][p[5]] ^ t[9][p[6]] ^ t[8][p[7]] ^ t[7][p[8]] ^ t[6][p[9]] ^
-            t[5][p[10]] ^ t[4][p[11]] ^ t[3][p[12]] ^ t[2][p[13]] ^ t[1][p[14]] ^ t[0][p[15]];
+        // The terms that do not depend on the register first: a short chain.
+        const uint32_t rest =
+            (t[13][p[2]] ^ t[12][p[3]] ^ t[11][p[4]] ^ t[10][p[5]] ^ t[9][p[6]] ^ t[8][p[7]]) ^
+            (t[7][p[8]] ^ t[6][p[9]] ^ t[5][p[10]] ^ t[4][p[11]] ^ t[3][p[12]] ^ t[2][p[13]] ^
+             t[1][p[14]] ^ t[0][p[15]]);
+        r = rest ^ t[15][p[0] ^ (r >> 8)] ^ t[14][p[1] ^ (r & 0xFF)];
         p += 16;
         n -= 16;
     }

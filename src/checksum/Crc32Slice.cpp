@@ -1,5 +1,13 @@
 // Table-driven CRC-32: the byte-at-a-time definition and the portable
 // slicing-by-16 kernel. The tables are computed at compile time.
+//
+// One slicing-by-16 chain waits on its own table lookups, so longer inputs
+// run several chains at once over neighbouring stretches of the data and
+// join their registers afterwards: the register after stretches A then B is
+// the register of B started from 0, XOR the register of A moved on by the
+// length of B (multiplied by x^(8 |B|) mod P, a linear map done through
+// four more tables).
+#include "checksum/Crc32Fold.h"
 #include "checksum/CrcKernels.h"
 
 #include <array>
@@ -45,6 +53,55 @@ inline uint32_t Byte(uint64_t v, int i) {
     return static_cast<uint32_t>(v >> (8 * i)) & 0xFF;
 }
 
+// One slicing-by-16 step. The terms that do not depend on the register are
+// gathered first so that the chain from one step to the next stays short;
+// half the bytes are picked out of a loaded word, half loaded one by one,
+// which spreads the work over the processor's units.
+inline uint32_t Step16(uint32_t reg, const uint8_t* p) {
+    const auto& t = kTables;
+    const uint64_t a = Load64LE(p);
+    const uint32_t rest =
+        (t[11][Byte(a, 4)] ^ t[10][Byte(a, 5)] ^ t[9][Byte(a, 6)] ^ t[8][Byte(a, 7)]) ^
+        (t[7][p[8]] ^ t[6][p[9]] ^ t[5][p[10]] ^ t[4][p[11]]) ^
+        (t[3][p[12]] ^ t[2][p[13]] ^ t[1][p[14]] ^ t[0][p[15]]);
+    const uint32_t x = static_cast<uint32_t>(a) ^ reg;
+    return rest ^
+           ((t[15][Byte(x, 0)] ^ t[14][Byte(x, 1)]) ^ (t[13][Byte(x, 2)] ^ t[12][Byte(x, 3)]));
+}
+
+// Product of two polynomials mod P in the register's form (bit i is the
+// coefficient of x^(31-i)).
+constexpr uint32_t MulModP(uint32_t a, uint32_t b) {
+    uint32_t product = 0;
+    for (uint32_t bit = 0x80000000u; bit != 0; bit >>= 1) {
+        if (a & bit)
+            product ^= b;
+        b = (b & 1) ? (b >> 1) ^ 0xEDB88320u : b >> 1; // b * x
+    }
+    return product;
+}
+
+// Chains run side by side, and the bytes each covers per round.
+constexpr size_t kChains = 4;
+constexpr size_t kStretch = 1024;
+
+// shift[j][b]: byte j (b at bits 8j..8j+7) of a register moved on by kStretch bytes.
+constexpr std::array<Table, 4> MakeShiftTables() {
+    const uint32_t x = crc32_fold::Reflect32(crc32_fold::XPowModP(8 * kStretch));
+    std::array<Table, 4> t{};
+    for (uint32_t j = 0; j < 4; ++j)
+        for (uint32_t b = 0; b < 256; ++b)
+            t[j][b] = MulModP(b << (8 * j), x);
+    return t;
+}
+
+constexpr auto kShift = MakeShiftTables();
+
+inline uint32_t ShiftStretch(uint32_t reg) {
+    return kShift[0][reg & 0xFF] ^ kShift[1][(reg >> 8) & 0xFF] ^ kShift[2][(reg >> 16) & 0xFF] ^
+           kShift[3][reg >> 24];
+}
+
 } // namespace
 
 uint32_t Crc32Bytewise(uint32_t reg, const uint8_t* p, size_t n) {
@@ -54,14 +111,21 @@ uint32_t Crc32Bytewise(uint32_t reg, const uint8_t* p, size_t n) {
 }
 
 uint32_t Crc32Slice16(uint32_t reg, const uint8_t* p, size_t n) {
-    const auto& t = kTables;
+    static_assert(kChains == 4 && kStretch % 16 == 0);
+    while (n >= kChains * kStretch) {
+        uint32_t r0 = reg, r1 = 0, r2 = 0, r3 = 0;
+        for (size_t i = 0; i < kStretch; i += 16) {
+            r0 = Step16(r0, p + i);
+            r1 = Step16(r1, p + kStretch + i);
+            r2 = Step16(r2, p + 2 * kStretch + i);
+            r3 = Step16(r3, p + 3 * kStretch + i);
+        }
+        reg = ShiftStretch(ShiftStretch(ShiftStretch(r0) ^ r1) ^ r2) ^ r3;
+        p += kChains * kStretch;
+        n -= kChains * kStretch;
+    }
     while (n >= 16) {
-        const uint64_t a = Load64LE(p) ^ reg;
-        const uint64_t b = Load64LE(p + 8);
-        reg = t[15][Byte(a, 0)] ^ t[14][Byte(a, 1)] ^ t[13][Byte(a, 2)] ^ t[12][Byte(a, 3)] ^
-              t[11][Byte(a, 4)] ^ t[10][Byte(a, 5)] ^ t[9][Byte(a, 6)] ^ t[8][Byte(a, 7)] ^
-              t[7][Byte(b, 0)] ^ t[6][Byte(b, 1)] ^ t[5][Byte(b, 2)] ^ t[4][Byte(b, 3)] ^
-              t[3][Byte(b, 4)] ^ t[2][Byte(b, 5)] ^ t[1][Byte(b, 6)] ^ t[0][Byte(b, 7)];
+        reg = Step16(reg, p);
         p += 16;
         n -= 16;
     }
