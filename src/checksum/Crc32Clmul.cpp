@@ -107,24 +107,35 @@ TARGET_CLMUL uint32_t Crc32Clmul(uint32_t reg, const uint8_t* p, size_t n) {
     if (n < 256)
         return FoldTail(_mm_xor_si128(Load128(p), first), p + 16, n - 16);
 
-    // Eight accumulators, 128 bytes per step.
-    __m128i x[8];
-    for (int i = 0; i < 8; ++i)
-        x[i] = Load128(p + 16 * i);
-    x[0] = _mm_xor_si128(x[0], first);
+    // Eight accumulators, 128 bytes per step (written out so that they stay
+    // in registers).
+    __m128i x0 = _mm_xor_si128(Load128(p), first), x1 = Load128(p + 16), x2 = Load128(p + 32),
+            x3 = Load128(p + 48), x4 = Load128(p + 64), x5 = Load128(p + 80), x6 = Load128(p + 96),
+            x7 = Load128(p + 112);
     p += 128;
     n -= 128;
     const __m128i k8 = Pair128(k1024);
     while (n >= 128) {
-        for (int i = 0; i < 8; ++i)
-            x[i] = Fold128(x[i], k8, Load128(p + 16 * i));
+        x0 = Fold128(x0, k8, Load128(p));
+        x1 = Fold128(x1, k8, Load128(p + 16));
+        x2 = Fold128(x2, k8, Load128(p + 32));
+        x3 = Fold128(x3, k8, Load128(p + 48));
+        x4 = Fold128(x4, k8, Load128(p + 64));
+        x5 = Fold128(x5, k8, Load128(p + 80));
+        x6 = Fold128(x6, k8, Load128(p + 96));
+        x7 = Fold128(x7, k8, Load128(p + 112));
         p += 128;
         n -= 128;
     }
     const __m128i k1 = Pair128(k128);
-    for (int i = 1; i < 8; ++i)
-        x[i] = Fold128(x[i - 1], k1, x[i]);
-    return FoldTail(x[7], p, n);
+    x1 = Fold128(x0, k1, x1);
+    x2 = Fold128(x1, k1, x2);
+    x3 = Fold128(x2, k1, x3);
+    x4 = Fold128(x3, k1, x4);
+    x5 = Fold128(x4, k1, x5);
+    x6 = Fold128(x5, k1, x6);
+    x7 = Fold128(x6, k1, x7);
+    return FoldTail(x7, p, n);
 }
 
 TARGET_VPCLMUL uint32_t Crc32Vpclmul512(uint32_t reg, const uint8_t* p, size_t n) {
