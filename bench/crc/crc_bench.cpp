@@ -108,6 +108,11 @@ void Crc32Vpclmul512(benchmark::State& s) {
         return s.SkipWithError("not supported here");
     Run(s, [](const uint8_t* p, size_t n) { return crc_kernels::Crc32Vpclmul512(~0u, p, n); });
 }
+void Crc32Vpclmul256(benchmark::State& s) {
+    if (!crc_kernels::Crc32Vpclmul256Supported())
+        return s.SkipWithError("not supported here");
+    Run(s, [](const uint8_t* p, size_t n) { return crc_kernels::Crc32Vpclmul256(~0u, p, n); });
+}
 void Crc32Clmul(benchmark::State& s) {
     if (!crc_kernels::Crc32ClmulSupported())
         return s.SkipWithError("not supported here");
@@ -151,6 +156,7 @@ BENCHMARK(MemReadSum64)->Name("memread/sum64")->SIZES;
 BENCHMARK(MemReadSum64Avx512)->Name("memread/sum64_avx512")->SIZES;
 BENCHMARK(Crc32Ours)->Name("crc32/ours")->SIZES;
 BENCHMARK(Crc32Vpclmul512)->Name("crc32/vpclmul512")->SIZES;
+BENCHMARK(Crc32Vpclmul256)->Name("crc32/vpclmul256")->SIZES;
 BENCHMARK(Crc32Clmul)->Name("crc32/clmul")->SIZES;
 BENCHMARK(Crc32Slice16)->Name("crc32/slice16")->SIZES;
 BENCHMARK(Crc32Bytewise)->Name("crc32/bytewise")->SIZES;

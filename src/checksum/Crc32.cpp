@@ -13,6 +13,8 @@ struct Choice {
 Choice Choose() {
     if (Crc32Vpclmul512Supported())
         return {Crc32Vpclmul512, "vpclmul512"};
+    if (Crc32Vpclmul256Supported())
+        return {Crc32Vpclmul256, "vpclmul256"};
     if (Crc32ClmulSupported())
         return {Crc32Clmul, "clmul"};
     return {Crc32Slice16, "slice16"};

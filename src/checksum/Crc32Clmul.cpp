@@ -23,6 +23,7 @@ namespace crc_kernels {
 #ifdef OSTRAK_CRC_X86
 
 #define TARGET_CLMUL __attribute__((target("sse4.1,pclmul")))
+#define TARGET_VPCLMUL256 __attribute__((target("sse4.1,pclmul,avx2,vpclmulqdq")))
 #define TARGET_VPCLMUL                                                                             \
     __attribute__((target("sse4.1,pclmul,avx2,avx512f,avx512vl,avx512bw,vpclmulqdq")))
 
@@ -69,6 +70,21 @@ TARGET_CLMUL uint32_t FoldTail(__m128i acc, const uint8_t* p, size_t n) {
         n -= 16;
     }
     return Finish(acc, p, n);
+}
+
+TARGET_VPCLMUL256 inline __m256i Pair256(FoldPair k) {
+    return _mm256_set_epi64x(static_cast<long long>(k.hi), static_cast<long long>(k.lo),
+                             static_cast<long long>(k.hi), static_cast<long long>(k.lo));
+}
+
+TARGET_VPCLMUL256 inline __m256i Fold256(__m256i a, __m256i k, __m256i data) {
+    return _mm256_xor_si256(_mm256_xor_si256(_mm256_clmulepi64_epi128(a, k, 0x00),
+                                             _mm256_clmulepi64_epi128(a, k, 0x11)),
+                            data);
+}
+
+TARGET_VPCLMUL256 inline __m256i Load256(const uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
 inline long long I64(uint64_t v) {
@@ -138,6 +154,40 @@ TARGET_CLMUL uint32_t Crc32Clmul(uint32_t reg, const uint8_t* p, size_t n) {
     return FoldTail(x7, p, n);
 }
 
+TARGET_VPCLMUL256 uint32_t Crc32Vpclmul256(uint32_t reg, const uint8_t* p, size_t n) {
+    if (n < 256)
+        return Crc32Clmul(reg, p, n);
+
+    // Four 256-bit accumulators (eight blocks), 128 bytes per step.
+    __m256i y0 =
+        _mm256_xor_si256(Load256(p), _mm256_set_epi32(0, 0, 0, 0, 0, 0, 0, static_cast<int>(reg)));
+    __m256i y1 = Load256(p + 32), y2 = Load256(p + 64), y3 = Load256(p + 96);
+    p += 128;
+    n -= 128;
+    const __m256i k4 = Pair256(k1024);
+    while (n >= 128) {
+        y0 = Fold256(y0, k4, Load256(p));
+        y1 = Fold256(y1, k4, Load256(p + 32));
+        y2 = Fold256(y2, k4, Load256(p + 64));
+        y3 = Fold256(y3, k4, Load256(p + 96));
+        p += 128;
+        n -= 128;
+    }
+    const __m256i k1 = Pair256(k256);
+    y1 = Fold256(y0, k1, y1);
+    y2 = Fold256(y1, k1, y2);
+    y3 = Fold256(y2, k1, y3);
+    while (n >= 32) {
+        y3 = Fold256(y3, k1, Load256(p));
+        p += 32;
+        n -= 32;
+    }
+    // The first block of y3 into its second.
+    const __m128i acc =
+        Fold128(_mm256_castsi256_si128(y3), Pair128(k128), _mm256_extracti128_si256(y3, 1));
+    return FoldTail(acc, p, n);
+}
+
 TARGET_VPCLMUL uint32_t Crc32Vpclmul512(uint32_t reg, const uint8_t* p, size_t n) {
     if (n < 512)
         return Crc32Clmul(reg, p, n);
@@ -184,6 +234,11 @@ bool Crc32ClmulSupported() {
     return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
 }
 
+bool Crc32Vpclmul256Supported() {
+    return Crc32ClmulSupported() && __builtin_cpu_supports("avx2") &&
+           __builtin_cpu_supports("vpclmulqdq");
+}
+
 bool Crc32Vpclmul512Supported() {
     return Crc32ClmulSupported() && __builtin_cpu_supports("avx512f") &&
            __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw") &&
@@ -201,6 +256,11 @@ uint32_t Crc32Vpclmul512(uint32_t reg, const uint8_t* p, size_t n) {
 bool Crc32ClmulSupported() {
     return false;
 }
+bool Crc32Vpclmul256Supported() {
+    return Crc32ClmulSupported() && __builtin_cpu_supports("avx2") &&
+           __builtin_cpu_supports("vpclmulqdq");
+}
+
 bool Crc32Vpclmul512Supported() {
     return false;
 }

@@ -20,18 +20,23 @@ uint32_t Crc32Slice16(uint32_t reg, const uint8_t* data, size_t n);
 // CRC-32 by carry-less multiply folding on 128-bit registers (PCLMULQDQ,
 // SSE4.1). Call only when Crc32ClmulSupported().
 uint32_t Crc32Clmul(uint32_t reg, const uint8_t* data, size_t n);
+// CRC-32 by carry-less multiply folding on 256-bit registers (VPCLMULQDQ,
+// AVX2). Call only when Crc32Vpclmul256Supported().
+uint32_t Crc32Vpclmul256(uint32_t reg, const uint8_t* data, size_t n);
 // CRC-32 by carry-less multiply folding on 512-bit registers (VPCLMULQDQ,
 // AVX-512). Call only when Crc32Vpclmul512Supported().
 uint32_t Crc32Vpclmul512(uint32_t reg, const uint8_t* data, size_t n);
 
 // Whether this processor (and its operating system) runs the kernel above.
 bool Crc32ClmulSupported();
+bool Crc32Vpclmul256Supported();
 bool Crc32Vpclmul512Supported();
 
 // The fastest CRC-32 kernel this processor runs, chosen once.
 using Crc32Kernel = uint32_t (*)(uint32_t, const uint8_t*, size_t);
 Crc32Kernel BestCrc32Kernel();
-// Name of the kernel BestCrc32Kernel() picks: "vpclmul512", "clmul" or "slice16".
+// Name of the kernel BestCrc32Kernel() picks: "vpclmul512", "vpclmul256",
+// "clmul" or "slice16".
 const char* BestCrc32KernelName();
 
 // CRC-16/XMODEM tables are built at run time on first use (thread-safe, once

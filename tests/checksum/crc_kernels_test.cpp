@@ -74,6 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Crc32Case{"bytewise", crc_kernels::Crc32Bytewise, Always, 1200},
                     Crc32Case{"slice16", crc_kernels::Crc32Slice16, Always},
                     Crc32Case{"clmul", crc_kernels::Crc32Clmul, crc_kernels::Crc32ClmulSupported},
+                    Crc32Case{"vpclmul256", crc_kernels::Crc32Vpclmul256,
+                              crc_kernels::Crc32Vpclmul256Supported},
                     Crc32Case{"vpclmul512", crc_kernels::Crc32Vpclmul512,
                               crc_kernels::Crc32Vpclmul512Supported},
                     Crc32Case{
@@ -120,6 +122,8 @@ TEST(Crc32Update, IsTheFastestSupportedKernel) {
     const std::string name = crc_kernels::BestCrc32KernelName();
     if (crc_kernels::Crc32Vpclmul512Supported())
         EXPECT_EQ(name, "vpclmul512");
+    else if (crc_kernels::Crc32Vpclmul256Supported())
+        EXPECT_EQ(name, "vpclmul256");
     else if (crc_kernels::Crc32ClmulSupported())
         EXPECT_EQ(name, "clmul");
     else
