@@ -143,8 +143,8 @@ private:
     std::string Path_;
 };
 
-// Makes sure outDir is a folder (creating it when missing; returns whether
-// it did) and that target, when present, is a folder that can be replaced.
+// Makes sure outDir is a folder (creating it, one level, when missing;
+// returns whether it did) and that target, when present, is a folder that can be replaced.
 bool PrepareOutDir(const std::string& outDir, const std::string& target) {
     std::error_code ec;
     const auto status = fs::status(outDir, ec);
@@ -152,7 +152,7 @@ bool PrepareOutDir(const std::string& outDir, const std::string& target) {
         throw ToolError(outDir + ": not a folder");
     bool created = false;
     if (!fs::exists(status)) {
-        created = fs::create_directories(outDir, ec);
+        created = fs::create_directory(outDir, ec);
         if (!created)
             throw ToolError(outDir + ": cannot be created (" + ec.message() + ")");
     }
@@ -185,26 +185,7 @@ void MoveIntoPlace(const std::string& outDir, const std::string& built, const st
     fs::remove_all(old, ec);
 }
 
-void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>& names,
-                   const std::string& target, std::ostream& out);
-
-} // namespace
-
-void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err) {
-    const std::vector<std::string> names = ScanSource(options.SourceDir, err);
-    const std::string target = Files::JoinPath(options.OutDir, "crc");
-    const bool outDirCreated = PrepareOutDir(options.OutDir, target);
-    try {
-        BuildAndPlace(options, names, target, out);
-    } catch (...) {
-        if (outDirCreated)
-            Files::RemoveDirectory(options.OutDir); // only while it is still empty
-        throw;
-    }
-}
-
-namespace {
-
+// Builds the new tree in a scratch folder of outDir and moves it into place.
 void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>& names,
                    const std::string& target, std::ostream& out) {
     const std::string built = MakeScratchFolder(options.OutDir, ".crc.new-");
@@ -238,3 +219,16 @@ void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>
 }
 
 } // namespace
+
+void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err) {
+    const std::vector<std::string> names = ScanSource(options.SourceDir, err);
+    const std::string target = Files::JoinPath(options.OutDir, "crc");
+    const bool outDirCreated = PrepareOutDir(options.OutDir, target);
+    try {
+        BuildAndPlace(options, names, target, out);
+    } catch (...) {
+        if (outDirCreated)
+            Files::RemoveDirectory(options.OutDir); // only while it is still empty
+        throw;
+    }
+}

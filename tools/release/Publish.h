@@ -12,7 +12,7 @@ struct PublishOptions {
 };
 
 // Checks every name of SourceDir, builds the new tree in a temporary folder
-// inside OutDir (created when missing) and moves it into place as OutDir/crc,
+// inside OutDir (created, one level, when missing) and moves it into place as OutDir/crc,
 // replacing an earlier one only once the new one is complete. Throws
 // ToolError (and leaves OutDir/crc as it was, without temporary folders) on
 // refused input or a failed write. Reports what it wrote on out and notes on

@@ -24,7 +24,7 @@ SOURCE_DIR holds the files of the release side by side, without subfolders:
 ostrak.exe (required), the game files, and the support libraries
 CGZipLibrary.dll, gdiplus.dll and Unzip32.dll.
 
-Writes OUT_DIR/crc/ (OUT_DIR is created when missing):
+Writes OUT_DIR/crc/ (OUT_DIR is created when missing; its parent must exist):
   crc/<file>     a copy of every file of SOURCE_DIR
   crc/index.php  the version text: the checksum of ostrak.exe (its CRC-32 as
                  a signed decimal number, without a newline)
