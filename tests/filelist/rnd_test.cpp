@@ -20,18 +20,3 @@ TEST(Rnd, NegativeArgumentReseeds) {
     EXPECT_NEAR(Rnd(-1.0f), 0.224007, 1e-6);
     EXPECT_NEAR(Rnd(0.0f), 0.224007, 1e-6);
 }
-
-TEST(Rnd, ResultsStayBelowOne) {
-    RndGenerator g;
-    for (int i = 0; i < 100000; ++i) {
-        float x = g.Next(1.0f);
-        ASSERT_GE(x, 0.0f);
-        ASSERT_LT(x, 1.0f);
-    }
-}
-
-TEST(Rnd, RandomizeChangesTheSequence) {
-    RndGenerator a, b;
-    b.Randomize(12345.5);
-    EXPECT_NE(a.Next(1.0f), b.Next(1.0f));
-}

@@ -1,6 +1,7 @@
 #include "ReleaseTool.h"
 #include "installer/filelist/Crc32Padding.h"
 #include "installer/filelist/FileListReader.h"
+#include "installer/filelist/FileListWriter.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -68,6 +69,18 @@ TEST(Release, DumpPrintsSeedCountAndEntries) {
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out,
               "seed: 200\ncount: 2\n-873187034 a.pak\n" + Crc32Text(Crc32Of("bee")) + " b.pak\n");
+}
+
+// A list from elsewhere may name odd files: the dump shows them on one line
+// each and marks them.
+TEST(Release, DumpMarksUnsafeNames) {
+    TempDir dir;
+    const std::string path =
+        dir.Write("dta.lst", EncodeFileList(9, {{"ok.pak", 1}, {"..", 2}, {"a\nb", -3}}, 0));
+    const ProcessResult r = RunRelease({"--dump", path});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out,
+              "seed: 9\ncount: 3\n1 ok.pak\n2 ..  (unsafe name)\n-3 a\\x0Ab  (unsafe name)\n");
 }
 
 TEST(Release, DumpRefusesWhatIsNotAList) {
