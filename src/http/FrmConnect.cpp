@@ -112,12 +112,15 @@ void FrmConnect::Timer1_Timer() {
         if (SettleTransfer()) {
             if (Body.Finish()) {
                 DownDone = True;
+                DownFailed = False;
             } else {
                 Fail("cannot write " + CurrentFile);
             }
         }
         CurrentFile.clear();
         InFlight = false;
+        if (ReleasePending)
+            DropConnection();
     });
     IgnoreErrors([&] { ServiceStep(); });
 }
@@ -140,11 +143,14 @@ void FrmConnect::ServiceStep() {
     // CloseSocket cannot leave; a fresh object reads closed, so the next step
     // connects again, on the same rhythm as an attempt that never completes.
     int32_t state = Winsock1_->State();
-    if (state != SocketState::Closed && state != SocketState::Closing) {
-        Winsock1_->SetOwner(nullptr);
-        Winsock1_.reset();
-        Winsock1_ = std::make_unique<CSocket>(static_cast<CSocketEvents*>(this));
-    }
+    if (state != SocketState::Closed && state != SocketState::Closing)
+        RenewSocket();
+}
+
+void FrmConnect::RenewSocket() {
+    Winsock1_->SetOwner(nullptr);
+    Winsock1_.reset();
+    Winsock1_ = std::make_unique<CSocket>(static_cast<CSocketEvents*>(this));
 }
 
 void FrmConnect::DropConnection() {
@@ -155,6 +161,9 @@ void FrmConnect::DropConnection() {
     // A connected socket only started closing; the second call releases it.
     if (Winsock1_->State() == SocketState::Closing)
         Winsock1_->CloseSocket();
+    // A broken connection left the error state behind, without a socket.
+    if (Winsock1_->State() != SocketState::Closed)
+        RenewSocket();
 }
 
 // --- Socket events ---

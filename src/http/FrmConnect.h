@@ -141,8 +141,11 @@ private:
     bool SettleTransfer();
     // Marks the fetch in flight failed and drops what it gathered.
     void Fail(std::string reason);
-    // Releases a connection whose data is no longer wanted.
+    // Releases a connection whose data is no longer wanted (from a tick or
+    // RetrieveHTML, never inside a socket event).
     void DropConnection();
+    // Replaces Winsock1 by a fresh, closed socket object.
+    void RenewSocket();
     std::string CutBody() const;
 
     std::unique_ptr<CSocket> Winsock1_;

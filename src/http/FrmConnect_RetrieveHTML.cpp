@@ -37,6 +37,8 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
             }
             WaitForEvents(std::min(RetrieveHTMLWaitMs + 1 - elapsed, WaitSliceMs));
         }
+        if (ReleasePending)
+            DropConnection();
         CloseConnections();
         if (attempt < RetrieveHTMLAttempts)
             Pause(RetrieveHTMLPauseMs);

@@ -1,0 +1,111 @@
+#include "http/BodyFile.h"
+
+#include "support/TempDir.h"
+
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+size_t CountEntries(const std::string& folder) {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder))
+        ++n;
+    return n;
+}
+
+TEST(BodyFile, WritesInLargePiecesAndRenamesWhenFinished) {
+    static_assert(BodyFile::MinWrite >= 64 * 1024);
+    TempDir dir;
+    std::string target = dir.File("game.dat");
+    BodyFile body;
+    ASSERT_TRUE(body.Begin(target));
+    std::string temp = body.TemporaryPath();
+    EXPECT_EQ(std::filesystem::path(temp).parent_path(), std::filesystem::path(dir.Path()));
+
+    std::string piece(1000, 'x');
+    size_t appended = 0;
+    while (appended + piece.size() < BodyFile::MinWrite) {
+        ASSERT_TRUE(body.Append(piece));
+        appended += piece.size();
+    }
+    // Small pieces are gathered: nothing has reached the disk yet.
+    EXPECT_EQ(std::filesystem::file_size(temp), 0u);
+    ASSERT_TRUE(body.Append(piece));
+    appended += piece.size();
+    EXPECT_EQ(std::filesystem::file_size(temp), appended);
+    EXPECT_FALSE(std::filesystem::exists(target));
+
+    ASSERT_TRUE(body.Append("tail"));
+    ASSERT_TRUE(body.Finish());
+    EXPECT_EQ(std::filesystem::file_size(target), appended + 4);
+    EXPECT_EQ(CountEntries(dir.Path()), 1u);
+}
+
+TEST(BodyFile, ReplacesALongerFileWhole) {
+    TempDir dir;
+    std::string target = dir.Write("old.dat", std::string(10000, 'o'));
+    BodyFile body;
+    ASSERT_TRUE(body.Begin(target));
+    ASSERT_TRUE(body.Append("new"));
+    ASSERT_TRUE(body.Finish());
+    EXPECT_EQ(TempDir::Read(target), "new");
+}
+
+TEST(BodyFile, AbortLeavesTargetAndRemovesTemporaryFile) {
+    TempDir dir;
+    std::string target = dir.Write("keep.dat", "original");
+    {
+        BodyFile body;
+        ASSERT_TRUE(body.Begin(target));
+        ASSERT_TRUE(body.Append(std::string(BodyFile::MinWrite * 2, 'n')));
+        body.Abort();
+        EXPECT_FALSE(body.Finish());
+    }
+    {
+        BodyFile body; // the destructor abandons an unfinished body
+        ASSERT_TRUE(body.Begin(target));
+        ASSERT_TRUE(body.Append("partial"));
+    }
+    EXPECT_EQ(TempDir::Read(target), "original");
+    EXPECT_EQ(CountEntries(dir.Path()), 1u);
+}
+
+TEST(BodyFile, FailedWriteLeavesTargetAsItWas) {
+    TempDir dir;
+    std::string target = dir.Write("keep.dat", "original");
+    // A file size limit makes the second large write fail (EFBIG).
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = BodyFile::MinWrite + 10;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    BodyFile body;
+    bool begun = body.Begin(target);
+    bool first = body.Append(std::string(BodyFile::MinWrite, 'a'));
+    bool second = body.Append(std::string(BodyFile::MinWrite, 'b'));
+    bool finished = body.Finish();
+
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(begun);
+    EXPECT_TRUE(first);
+    EXPECT_FALSE(second);
+    EXPECT_FALSE(finished);
+    EXPECT_EQ(TempDir::Read(target), "original");
+    EXPECT_EQ(CountEntries(dir.Path()), 1u);
+}
+
+TEST(BodyFile, FolderThatDoesNotExistCannotBegin) {
+    TempDir dir;
+    BodyFile body;
+    EXPECT_FALSE(body.Begin(dir.File("missing/file.dat")));
+    EXPECT_FALSE(body.Append("x"));
+    EXPECT_FALSE(body.Finish());
+}
+
+} // namespace

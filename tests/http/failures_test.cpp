@@ -1,0 +1,92 @@
+// Fetches that fail: nothing is written, the failure flag is raised at once,
+// and abandoned transfers leave no trace.
+#include "FormDriver.h"
+#include "support/ScriptedHttpPeer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Peer = ScriptedHttpPeer;
+
+struct FailureCase {
+    const char* Name;
+    Peer::Script Script;
+    const char* Reason; // a part of FailureText
+};
+
+TEST(Failures, NothingWrittenAndFlagRaised) {
+    const std::string bigHeader = "HTTP/1.0 200 OK\r\n" + std::string(70 * 1024, 'h');
+    const FailureCase cases[] = {
+        {"404", Peer::Answer("HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\n<p>no</p>"),
+         "404"},
+        {"500", Peer::Answer("HTTP/1.1 500 Internal Server Error\r\n\r\nboom"), "500"},
+        {"no header block", Peer::Answer("just some bytes without a blank line"),
+         "no header block"},
+        {"header block over 64 KiB", Peer::Answer(bigHeader + "\r\n\r\nbody"), "64 KiB"},
+        {"closed without answering", {Peer::Read(), Peer::Close()}, "without answering"},
+        {"shorter than announced",
+         Peer::Answer("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabcd"), "4 of 10"},
+        {"reset mid-body",
+         {Peer::Read(), Peer::Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n"),
+          Peer::Send(std::string(30000, 'b')), Peer::SleepMs(30), Peer::Reset()},
+         "broke"},
+    };
+    std::vector<Peer::Script> scripts;
+    for (const FailureCase& c : cases)
+        scripts.push_back(c.Script);
+    Peer peer(scripts);
+    FormDriver d(peer.Port());
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TempDir dir;
+        std::string target = dir.Write("game.dat", "original");
+        d.Form.RetrieveFile("127.0.0.1", "/f", target);
+        // Settled within a few ticks of the end of the response, long before
+        // the 7 s no-progress rule of the caller.
+        ASSERT_TRUE(d.TickUntilSettled(300));
+        EXPECT_TRUE(IsTrue(d.Form.DownFailed));
+        EXPECT_FALSE(IsTrue(d.Form.DownDone));
+        EXPECT_NE(d.Form.FailureText.find(c.Reason), std::string::npos) << d.Form.FailureText;
+        EXPECT_EQ(TempDir::Read(target), "original");
+        EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"game.dat"});
+        // The connection is released for the next request.
+        ASSERT_TRUE(
+            d.TickUntil([&] { return d.Form.Winsock1().State() == SocketState::Closed; }, 300));
+    }
+}
+
+TEST(Failures, TargetThatCannotBeStored) {
+    Peer peer({Peer::Answer(Response("Content-Length: 4\r\n", "abcd"))});
+    TempDir dir;
+    FormDriver d(peer.Port());
+    d.Form.RetrieveFile("127.0.0.1", "/f", dir.File("no-such-folder/game.dat"));
+    ASSERT_TRUE(d.TickUntilSettled(300));
+    EXPECT_TRUE(IsTrue(d.Form.DownFailed));
+    EXPECT_FALSE(IsTrue(d.Form.DownDone));
+    EXPECT_NE(d.Form.FailureText.find("cannot create"), std::string::npos);
+    EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+}
+
+TEST(Failures, LateDataAfterCloseConnectionsIsDropped) {
+    Peer peer({{Peer::Read(), Peer::Send(Response("Content-Length: 8\r\n", "abcd")),
+                Peer::WaitForRelease(), Peer::Send("efgh"), Peer::Close()}});
+    TempDir dir;
+    std::string target = dir.File("game.dat");
+    FormDriver d(peer.Port());
+    d.Form.RetrieveFile("127.0.0.1", "/f", target);
+    ASSERT_TRUE(d.TickUntil([&] { return d.Form.BodyBytes() == 4; }));
+    d.Form.CloseConnections();
+    // The connected socket only starts closing; the rest still arrives.
+    EXPECT_EQ(d.Form.Winsock1().State(), SocketState::Closing);
+    peer.Release();
+    ASSERT_TRUE(d.TickUntil([&] { return d.Form.Winsock1().State() == SocketState::Closed; }, 500));
+    for (int i = 0; i < 5; ++i)
+        d.Tick();
+    EXPECT_FALSE(IsTrue(d.Form.DownDone));
+    EXPECT_FALSE(IsTrue(d.Form.DownFailed));
+    EXPECT_TRUE(d.Form.ResponseText().empty());
+    EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+}
+
+} // namespace

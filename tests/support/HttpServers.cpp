@@ -1,0 +1,160 @@
+#include "support/HttpServers.h"
+
+#include "support/ScriptedHttpPeer.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+bool PortAccepts(int port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// The first python3 on the PATH that is not a version-manager shim (a shim
+// costs a noticeable start-up time), else the first one at all.
+std::string PythonBinary() {
+    for (const char* candidate : {"/usr/bin/python3", "/usr/local/bin/python3"})
+        if (::access(candidate, X_OK) == 0)
+            return candidate;
+    const char* path = std::getenv("PATH");
+    std::string rest = path ? path : "";
+    while (!rest.empty()) {
+        size_t colon = rest.find(':');
+        std::string dir = rest.substr(0, colon);
+        rest = colon == std::string::npos ? "" : rest.substr(colon + 1);
+        std::string candidate = dir + "/python3";
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    throw std::runtime_error("python3 not found");
+}
+
+const char* const NginxBinary = "/usr/sbin/nginx";
+
+std::string MakeWorkFolder() {
+    std::string base = std::filesystem::temp_directory_path().string() + "/ostrak-server-XXXXXX";
+    std::vector<char> buf(base.begin(), base.end());
+    buf.push_back('\0');
+    if (::mkdtemp(buf.data()) == nullptr)
+        throw std::runtime_error("cannot create a folder for nginx");
+    return buf.data();
+}
+
+} // namespace
+
+ServerProcess::ServerProcess() : Work_(MakeWorkFolder()) {}
+
+ServerProcess::~ServerProcess() {
+    Stop();
+    std::error_code ec;
+    std::filesystem::remove_all(Work_, ec);
+}
+
+std::string ServerProcess::Address() const {
+    return "127.0.0.1:" + std::to_string(Port_);
+}
+
+void ServerProcess::Launch(const std::vector<std::string>& argv, const std::string& logPath) {
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = ::fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int null = ::open("/dev/null", O_RDONLY);
+        if (log >= 0) {
+            ::dup2(log, 1);
+            ::dup2(log, 2);
+        }
+        if (null >= 0)
+            ::dup2(null, 0);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    Pid_ = pid;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (PortAccepts(Port_))
+            return;
+        int status = 0;
+        if (::waitpid(Pid_, &status, WNOHANG) == Pid_) {
+            Pid_ = -1;
+            throw std::runtime_error(argv[0] + " ended at start; see " + logPath);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Stop();
+    throw std::runtime_error(argv[0] + " did not come up; see " + logPath);
+}
+
+void ServerProcess::Stop() {
+    if (Pid_ <= 0)
+        return;
+    ::kill(Pid_, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 300; ++i) {
+        if (::waitpid(Pid_, &status, WNOHANG) == Pid_) {
+            Pid_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(Pid_, SIGKILL);
+    ::waitpid(Pid_, &status, 0);
+    Pid_ = -1;
+}
+
+PythonHttpServer::PythonHttpServer(const std::string& folder, int port) {
+    Port_ = port != 0 ? port : FreeLoopbackPort();
+    Launch({PythonBinary(), "-m", "http.server", std::to_string(Port_), "--bind", "127.0.0.1",
+            "--directory", folder},
+           Work() + "/server.log");
+}
+
+NginxServer::NginxServer(const std::string& folder, int port) {
+    Port_ = port != 0 ? port : FreeLoopbackPort();
+    std::string conf = Work() + "/nginx.conf";
+    std::ofstream out(conf);
+    out << "daemon off;\nmaster_process off;\nworker_processes 1;\n"
+        << "error_log " << Work() << "/error.log;\npid " << Work() << "/nginx.pid;\n"
+        << "events { worker_connections 64; }\n"
+        << "http {\n  access_log off;\n  default_type application/octet-stream;\n"
+        << "  sendfile on;\n"
+        << "  client_body_temp_path " << Work() << "/client_body;\n"
+        << "  proxy_temp_path " << Work() << "/proxy;\n"
+        << "  fastcgi_temp_path " << Work() << "/fastcgi;\n"
+        << "  uwsgi_temp_path " << Work() << "/uwsgi;\n"
+        << "  scgi_temp_path " << Work() << "/scgi;\n"
+        << "  server {\n    listen 127.0.0.1:" << Port_ << ";\n    root " << folder << ";\n"
+        << "  }\n}\n";
+    out.close();
+    Launch({NginxBinary, "-p", Work(), "-e", Work() + "/error.log", "-c", conf},
+           Work() + "/out.log");
+}
+
+bool NginxAvailable() {
+    return ::access(NginxBinary, X_OK) == 0;
+}

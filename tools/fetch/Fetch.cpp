@@ -1,0 +1,94 @@
+#include "Fetch.h"
+
+#include "Progress.h"
+#include "http/FrmConnect.h"
+#include "platform/ErrorRecord.h"
+#include "platform/EventLoop.h"
+#include "platform/TickCount.h"
+
+#include <ostream>
+
+namespace {
+
+// How long one wait for events may block before the flags are read again.
+constexpr uint32_t PollMs = 100;
+
+std::string SocketHint(const FrmConnect& form) {
+    return form.SocketErrorText.empty() ? std::string()
+                                        : " (last socket error: " + form.SocketErrorText + ")";
+}
+
+} // namespace
+
+int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream& progress) {
+    FrmConnect form;
+    form.Port = target.Port;
+    ProgressLine line(progress);
+    bool warnedNoLength = false;
+    for (int retries = 0;; ++retries) {
+        form.RetrieveFile(target.Host, target.Path, file);
+        line.Reset();
+        double last = -1;
+        uint32_t stallStart = GetTickCount();
+        for (;;) {
+            if (IsTrue(form.DownDone)) {
+                line.Update(form.BodyBytes(), form.ContentLength(), GetTickCount());
+                progress << "ostrak_fetch: stored " << form.BodyBytes() << " bytes in " << file
+                         << "\n";
+                return 0;
+            }
+            if (IsTrue(form.DownFailed)) {
+                progress << "ostrak_fetch: failed: " << form.FailureText << "\n";
+                return 1;
+            }
+            WaitForEvents(PollMs);
+            uint32_t now = GetTickCount();
+            if (!IsTrue(form.DownFailed) && (form.ContentLength() > 0 || form.BodyBytes() > 0))
+                line.Update(form.BodyBytes(), form.ContentLength(), now);
+            if (!warnedNoLength && form.BodyBytes() > 0 && form.ContentLength() == 0 &&
+                !form.ResponseText().empty()) {
+                warnedNoLength = true;
+                progress << "ostrak_fetch: warning: the server announced no Content-Length; "
+                            "the installer gives such a transfer "
+                         << StallMs / 1000 << " s\n";
+            }
+            double p = form.DownPerc;
+            if (p != last) {
+                stallStart = now;
+                last = form.DownPerc;
+                continue;
+            }
+            if (ElapsedTicks(stallStart, now) > StallMs)
+                break;
+        }
+        if (retries + 1 > MaxRetries) {
+            progress << "ostrak_fetch: failed: no progress for " << StallMs / 1000 << " s, "
+                     << MaxRetries + 1 << " times" << SocketHint(form) << "\n";
+            return 1;
+        }
+        progress << "ostrak_fetch: no progress for " << StallMs / 1000 << " s, retrying ("
+                 << retries + 1 << ")" << SocketHint(form) << "\n";
+        form.CloseConnections();
+    }
+}
+
+int FetchToStream(const FetchTarget& target, std::ostream& out, std::ostream& progress) {
+    FrmConnect form;
+    form.Port = target.Port;
+    std::optional<std::string> body;
+    try {
+        body = form.RetrieveHTML(target.Host, target.Path);
+    } catch (const VbError& e) {
+        progress << "ostrak_fetch: failed: " << e.Record.Description << " (" << e.Record.Source
+                 << ")\n";
+        return 1;
+    }
+    if (!body) {
+        progress << "ostrak_fetch: failed after " << FrmConnect::RetrieveHTMLAttempts
+                 << " attempts: " << form.FailureText << SocketHint(form) << "\n";
+        return 1;
+    }
+    out.write(body->data(), static_cast<std::streamsize>(body->size()));
+    out.flush();
+    return out ? 0 : 1;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The two ways ostrak_fetch fetches, each exactly as the installer does.
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+struct FetchTarget {
+    std::string Host;
+    int32_t Port = 80;
+    std::string Path;
+};
+
+// Fetches into file the way the installer fetches a game file: RetrieveFile,
+// then polling DownDone / DownFailed / DownPerc. A transfer whose DownPerc
+// has not changed for more than StallMs is abandoned (CloseConnections) and
+// requested again, at most MaxRetries times. Progress goes to progress.
+// Returns 0 when the file is stored, 1 (with a message on progress) when not.
+int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream& progress);
+
+// Fetches the body the way the installer fetches its version text
+// (RetrieveHTML: at most 1 MiB, up to 4 attempts of 15 s) and writes it to
+// out. Returns 0 on success, 1 (with a message on progress) when not.
+int FetchToStream(const FetchTarget& target, std::ostream& out, std::ostream& progress);
+
+// The installer's no-progress rule for one file.
+inline constexpr uint32_t StallMs = 7000;
+inline constexpr int MaxRetries = 10;

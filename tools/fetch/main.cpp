@@ -1,0 +1,60 @@
+// ostrak_fetch: fetches one resource from the game's web server through the
+// installer's own HTTP client, so that publishers can check their server the
+// way the installer will see it.
+#include "Fetch.h"
+#include "platform/ServerConfig.h"
+
+#include <QCoreApplication>
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+const char* const HelpText = R"(Usage: ostrak_fetch HOST[:PORT] PATH [FILE]
+
+Fetches http://HOST:PORT/PATH (port 80 when none is given) over HTTP/1.0
+exactly as the Ostrak installer does, and reports what went wrong if it fails.
+
+With FILE: the body is stored as FILE the way the installer stores a game
+file. It is written to a temporary file beside FILE and renamed over FILE
+when complete; FILE is left untouched on failure. Progress goes to standard
+error. A transfer that makes no progress for more than 7 s is abandoned and
+requested again, at most 10 times (the installer's rule). A response that is
+not a 2xx status, has no header block, breaks off, or cannot be stored fails
+at once.
+
+Without FILE: the body is fetched the way the installer fetches its version
+text (kept in memory, at most 1 MiB; up to 4 attempts of 15 s each, 1 s
+apart) and written to standard output.
+
+Exit status: 0 when fetched, 1 when the fetch failed, 2 for bad arguments.
+)";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::cout << HelpText;
+        return 0;
+    }
+    if (argc < 3 || argc > 4) {
+        std::cerr << HelpText;
+        return 2;
+    }
+    ServerAddress server;
+    if (!ParseServerAddress(argv[1], server)) {
+        std::cerr << "ostrak_fetch: \"" << argv[1]
+                  << "\" is not HOST or HOST:PORT with a port from 1 to 65535\n";
+        return 2;
+    }
+    FetchTarget target{server.Host, server.Port, argv[2]};
+    if (target.Path.empty() || target.Path[0] != '/') {
+        std::cerr << "ostrak_fetch: PATH must start with \"/\"\n";
+        return 2;
+    }
+
+    QCoreApplication app(argc, argv);
+    if (argc == 4)
+        return FetchToFile(target, argv[3], std::cerr);
+    return FetchToStream(target, std::cout, std::cerr);
+}
