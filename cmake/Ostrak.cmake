@@ -58,9 +58,12 @@ function(ostrak_test name)
   set(home ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
   file(MAKE_DIRECTORY ${home} ${home}/config ${home}/runtime)
   file(CHMOD ${home}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  # The environment goes through env(1) as the tests' launcher: a list given
+  # as the ENVIRONMENT property is cut at its first ";" by gtest_discover_tests.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+    "env;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_QPA_PLATFORM=offscreen;OSTRAK_SOURCE_DIR=${PROJECT_SOURCE_DIR};OSTRAK_BINARY_DIR=${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES
-      TIMEOUT ${A_TIMEOUT}
-      ENVIRONMENT "HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_QPA_PLATFORM=offscreen;OSTRAK_SOURCE_DIR=${PROJECT_SOURCE_DIR};OSTRAK_BINARY_DIR=${PROJECT_BINARY_DIR}")
+      TIMEOUT ${A_TIMEOUT})
 endfunction()

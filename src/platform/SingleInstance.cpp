@@ -32,8 +32,8 @@ bool PrevInstance() {
     if (g_lock && g_lock->fileName() == path && g_lock->isLocked())
         return false;
     auto lock = std::make_unique<QLockFile>(path);
-    // The default would call a lock older than 30 s stale and take it over
-    // while its owner still runs; only a dead owner makes a lock stale here.
+    // Only a dead owner makes the lock stale, never its age (by default Qt
+    // takes over a lock older than 30 s whose owner it cannot check).
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0)) {
         if (lock->error() == QLockFile::LockFailedError)

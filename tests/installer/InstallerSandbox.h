@@ -1,0 +1,27 @@
+#pragma once
+// A fixture for the installer window: each test gets its own settings folder
+// and runtime folder (so tests of this binary may run side by side), the
+// scripted dialogs, and an end-program hook that records instead of ending.
+#include "support/ScriptedDialogs.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+
+class InstallerSandbox : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The settings file of the installer's application, inside the sandbox.
+    std::string SettingsFile() const;
+
+    TempDir Sandbox;
+    ScriptedDialogs Dialogs;
+    int EndCount = 0;
+    int EndCode = -1;
+
+private:
+    std::optional<std::string> SavedRuntimeDir_;
+};

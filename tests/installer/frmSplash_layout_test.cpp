@@ -1,0 +1,156 @@
+// The installer window as designed: controls, texts, order, bar geometry and
+// what is drawn over what.
+#include "InstallerSandbox.h"
+
+#include "installer/frmSplash.h"
+#include "platform/widgets/Shape.h"
+
+#include <QFrame>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <string>
+
+namespace {
+
+using SplashLayout = InstallerSandbox;
+
+std::string Text(const QWidget* w) {
+    if (auto* label = qobject_cast<const QLabel*>(w))
+        return label->text().toStdString();
+    if (auto* button = qobject_cast<const QPushButton*>(w))
+        return button->text().toStdString();
+    return "";
+}
+
+// A control's rectangle in the window's coordinates.
+QRect InWindow(const QWidget* w) {
+    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+}
+
+int StackIndex(const QWidget* w) {
+    return static_cast<int>(w->parentWidget()->children().indexOf(const_cast<QWidget*>(w)));
+}
+
+} // namespace
+
+TEST_F(SplashLayout, ControlsHaveTheirNamesTextsAndParents) {
+    frmSplash w;
+    const std::string welcome =
+        "Hello, and welcome to Ostrak. If you want to Install, Update or Fix Ostrak, please click "
+        "the top button. If you want to remove Ostrak from your computer, click the middle "
+        "button. To cancel, click the bottom button." +
+        std::string(83, ' ') +
+        "Before beginning the installation, please make sure any firewall software is set up to "
+        "allow this program access to the internet!";
+    struct Expected {
+        const char* Name;
+        std::string Text;
+        const char* Parent;
+    };
+    const Expected table[] = {
+        {"lblProductName", "Ostrak", "Frame1"},
+        {"lblCompanyProduct", "The Amber Reach", "Frame1"},
+        {"lblPlatform", "Installer", "Frame1"},
+        {"lblWarning", welcome, "frmSplash"},
+        {"Command1", "Install / Fix", "frmSplash"},
+        {"Command2", "Uninstall", "frmSplash"},
+        {"Command3", "Cancel", "frmSplash"},
+        {"Label2", "Waiting to start...", "frmSplash"},
+    };
+    for (const Expected& e : table) {
+        auto* control = w.findChild<QWidget*>(QString::fromLatin1(e.Name));
+        ASSERT_NE(control, nullptr) << e.Name;
+        EXPECT_EQ(Text(control), e.Text) << e.Name;
+        EXPECT_EQ(control->parentWidget()->objectName().toStdString(), e.Parent) << e.Name;
+    }
+    for (const char* name : {"Frame1", "lblCopyright", "Shape1", "Shape2"})
+        EXPECT_NE(w.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(w.windowTitle().toStdString(), "Ostrak Installer");
+    EXPECT_TRUE(w.lblWarning->wordWrap());
+    EXPECT_TRUE(w.Command1->font().bold());
+    EXPECT_FALSE(w.Command2->font().bold());
+    EXPECT_TRUE(w.lblProductName->font().bold());
+    EXPECT_GT(w.lblProductName->font().pointSizeF(), w.lblPlatform->font().pointSizeF());
+    EXPECT_GT(w.lblPlatform->font().pointSizeF(), w.lblCompanyProduct->font().pointSizeF());
+}
+
+TEST_F(SplashLayout, ControlsStackFromTopToBottomInTabOrder) {
+    frmSplash w;
+    // The header band overhangs three edges: only its lower border is inside.
+    const QRect client = w.rect();
+    const QRect header = InWindow(w.Frame1);
+    EXPECT_LT(header.left(), client.left());
+    EXPECT_LT(header.top(), client.top());
+    EXPECT_GT(header.right(), client.right());
+    EXPECT_LT(header.bottom(), client.bottom());
+
+    // Left column: header, stage line, bar; right column: the three buttons.
+    EXPECT_LE(header.bottom(), InWindow(w.lblWarning).top());
+    EXPECT_LE(InWindow(w.lblWarning).bottom(), InWindow(w.Shape1).top());
+    EXPECT_LT(InWindow(w.Command1).bottom(), InWindow(w.Command2).top());
+    EXPECT_LT(InWindow(w.Command2).bottom(), InWindow(w.Command3).top());
+    for (QWidget* c : {static_cast<QWidget*>(w.Command3), static_cast<QWidget*>(w.Shape1)})
+        EXPECT_TRUE(client.contains(InWindow(c))) << c->objectName().toStdString();
+    EXPECT_LT(InWindow(w.Shape1).right(), InWindow(w.Command1).left());
+
+    EXPECT_EQ(w.Command1->nextInFocusChain(), w.Command2);
+    EXPECT_EQ(w.Command2->nextInFocusChain(), w.Command3);
+}
+
+TEST_F(SplashLayout, TwipsBecomePixelsAtTheScreensResolution) {
+    frmSplash w;
+    const double perTwipX = w.logicalDpiX() / 1440.0;
+    const double perTwipY = w.logicalDpiY() / 1440.0;
+    EXPECT_NEAR(w.width(), 5895 * perTwipX, 1.0);
+    EXPECT_NEAR(w.height(), 3150 * perTwipY, 1.0);
+    EXPECT_NEAR(w.Command2->y(), 1680 * perTwipY, 1.0);
+    EXPECT_NEAR(w.Shape1->width(), 3885 * perTwipX, 1.0);
+}
+
+TEST_F(SplashLayout, BarFillSharesTheFramesEdgeAndGrowsWithTheFraction) {
+    frmSplash w;
+    const QRect frame = w.Shape1->geometry();
+    EXPECT_EQ(w.Shape2->x(), frame.x());
+    EXPECT_EQ(w.Shape2->y(), frame.y());
+    EXPECT_EQ(w.Shape2->height(), frame.height());
+    EXPECT_EQ(w.Label2->x(), frame.x());
+    EXPECT_EQ(w.Label2->width(), frame.width());
+    EXPECT_EQ(w.Label2->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+
+    struct Case {
+        double Fraction;
+        int Width;
+    };
+    const Case cases[] = {{0.0, 0},
+                          {0.25, (frame.width() + 2) / 4},
+                          {1.0, frame.width()},
+                          {7.0 / 9.0, (frame.width() * 7 + 4) / 9},
+                          {1.5, frame.width()}, // never wider than the frame
+                          {-0.5, 0}};
+    for (const Case& c : cases) {
+        w.SetBarFraction(c.Fraction);
+        EXPECT_NEAR(w.Shape2->width(), c.Width, 1) << c.Fraction;
+        EXPECT_EQ(w.Shape2->geometry().topLeft(), frame.topLeft()) << c.Fraction;
+    }
+}
+
+TEST_F(SplashLayout, FillIsDrawnOverTheFrameAndTheFileLineOverBoth) {
+    frmSplash w;
+    EXPECT_LT(StackIndex(w.Shape1), StackIndex(w.Shape2));
+    EXPECT_LT(StackIndex(w.Shape2), StackIndex(w.Label2));
+    EXPECT_FALSE(w.Label2->autoFillBackground());
+
+    w.SetBarFraction(0.5);
+    const QImage image = w.grab().toImage();
+    const QRect frame = w.Shape1->geometry();
+    const QColor green(0, 192, 0);
+    const int middle = frame.center().y() + frame.height() / 4; // below the text's middle
+    // The fill covers the frame's left edge and shows through the file line.
+    EXPECT_EQ(image.pixelColor(frame.left(), middle), green);
+    EXPECT_EQ(image.pixelColor(frame.left() + 3, middle), green);
+    EXPECT_EQ(image.pixelColor(frame.left() + frame.width() / 2 - 2, frame.bottom()), green);
+    // Beyond the fill: the frame's outline and the window behind it.
+    EXPECT_EQ(image.pixelColor(frame.right(), middle), QColor(Qt::black));
+    EXPECT_NE(image.pixelColor(frame.right() - 3, middle), green);
+}

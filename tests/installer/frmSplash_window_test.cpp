@@ -1,0 +1,204 @@
+// Start-up, busy state, closing and the exit path of the installer window.
+#include "InstallerSandbox.h"
+
+#include "installer/frmSplash.h"
+#include "platform/Dialogs.h"
+#include "platform/Files.h"
+#include "platform/Program.h"
+#include "platform/ServerConfig.h"
+#include "platform/Settings.h"
+#include "platform/SingleInstance.h"
+#include "platform/widgets/Shape.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLockFile>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const App = frmSplash::SettingsApplication;
+const char* const Section = frmSplash::SettingsSection;
+
+struct Buttons {
+    bool Install, Uninstall, Cancel;
+    bool operator==(const Buttons&) const = default;
+};
+
+Buttons EnabledButtons(const frmSplash& w) {
+    return {w.Command1->isEnabled(), w.Command2->isEnabled(), w.Command3->isEnabled()};
+}
+
+void PrintTo(const Buttons& b, std::ostream* os) {
+    *os << "{Install " << b.Install << ", Uninstall " << b.Uninstall << ", Cancel " << b.Cancel
+        << "}";
+}
+
+// Sends a close request the way the system does (not through close()).
+bool SystemCloseAccepted(QWidget& w) {
+    QCloseEvent event;
+    QCoreApplication::sendEvent(&w, &event);
+    return event.isAccepted();
+}
+
+using SplashStartup = InstallerSandbox;
+using SplashBusy = InstallerSandbox;
+using SplashExit = InstallerSandbox;
+
+} // namespace
+
+TEST_F(SplashStartup, FirstRunUsesDefaultFolderAndKeepsUninstallDisabled) {
+    unsetenv("OSTRAK_SERVER");
+    frmSplash w;
+    w.Form_Load();
+
+    EXPECT_FALSE(ProgramEnded());
+    EXPECT_EQ(w.ServerHost, BuiltInServerHost());
+    EXPECT_EQ(w.PathPrefix, "");
+    EXPECT_EQ(w.InstallFolder, std::string(std::getenv("HOME")) + "/Games/Ostrak");
+    EXPECT_TRUE(w.NoStoredFolder);
+    EXPECT_EQ(w.Busy, False);
+    EXPECT_EQ(EnabledButtons(w), (Buttons{true, false, true}));
+
+    // The uninstall button stays disabled through every busy cycle.
+    w.SetBusy(True);
+    EXPECT_EQ(EnabledButtons(w), (Buttons{false, false, false}));
+    w.SetBusy(False);
+    EXPECT_EQ(EnabledButtons(w), (Buttons{true, false, true}));
+
+    // Start-up reads the settings but writes nothing.
+    EXPECT_FALSE(Files::Exists(SettingsFile()));
+    EXPECT_EQ(Dialogs.ShownCount(), 0);
+}
+
+TEST_F(SplashStartup, StoredFolderEnablesAllButtons) {
+    ASSERT_TRUE(SaveSetting(App, Section, "LOC", "/srv/games/My Ostrak, v2"));
+    frmSplash w;
+    w.Form_Load();
+
+    EXPECT_EQ(w.InstallFolder, "/srv/games/My Ostrak, v2");
+    EXPECT_FALSE(w.NoStoredFolder);
+    EXPECT_EQ(EnabledButtons(w), (Buttons{true, true, true}));
+    w.SetBusy(True);
+    EXPECT_EQ(EnabledButtons(w), (Buttons{false, false, false}));
+    w.SetBusy(False);
+    EXPECT_EQ(EnabledButtons(w), (Buttons{true, true, true}));
+}
+
+TEST_F(SplashStartup, ServerHostFollowsTheOverride) {
+    setenv("OSTRAK_SERVER", "127.0.0.1:8123", 1);
+    frmSplash w;
+    w.Form_Load();
+    unsetenv("OSTRAK_SERVER");
+    EXPECT_EQ(w.ServerHost, "127.0.0.1");
+}
+
+TEST_F(SplashStartup, SecondInstanceIsRefusedAndTheProgramEnds) {
+    ASSERT_TRUE(SaveSetting(App, Section, "LOC", "/srv/games/ostrak"));
+    QLockFile running(QString::fromStdString(InstanceLockPath()));
+    ASSERT_TRUE(running.tryLock(0));
+
+    frmSplash w;
+    bool endedBeforeAnswer = true;
+    Dialogs.ExpectMsgBox("Installer already running", vbCritical + vbOKOnly,
+                         "Installer already open!", vbOK,
+                         [&] { endedBeforeAnswer = ProgramEnded(); });
+    w.Form_Load();
+
+    Dialogs.ExpectAllShown();
+    EXPECT_FALSE(endedBeforeAnswer);
+    EXPECT_TRUE(ProgramEnded());
+    EXPECT_EQ(EndCount, 1);
+    EXPECT_EQ(EndCode, 0);
+    // Nothing after the refusal ran: no settings read, no state set.
+    EXPECT_EQ(w.InstallFolder, "");
+    EXPECT_EQ(w.WelcomeText, "");
+    EXPECT_FALSE(w.NoStoredFolder);
+}
+
+TEST_F(SplashStartup, FirstInstanceHoldsTheLockAgainstTheNext) {
+    frmSplash first;
+    first.Form_Load();
+    ASSERT_FALSE(ProgramEnded());
+    QLockFile next(QString::fromStdString(InstanceLockPath()));
+    EXPECT_FALSE(next.tryLock(0));
+}
+
+TEST_F(SplashBusy, LeavingBusyRestoresWelcomeButKeepsFileLineAndBar) {
+    frmSplash w;
+    w.Form_Load();
+    const std::string welcome = w.StageText();
+    ASSERT_EQ(w.WelcomeText, welcome);
+
+    w.SetBusy(True);
+    w.SetStageText("Installing: Downloading latest game files...");
+    w.SetFileText("Failed to download ostrak.exe");
+    w.SetBarFraction(0.5);
+    const int fill = w.Shape2->width();
+    // Entering busy again leaves the stage line alone.
+    w.SetBusy(True);
+    EXPECT_EQ(w.StageText(), "Installing: Downloading latest game files...");
+
+    w.SetBusy(False);
+    EXPECT_EQ(w.StageText(), welcome);
+    EXPECT_EQ(w.FileText(), "Failed to download ostrak.exe");
+    EXPECT_EQ(w.Shape2->width(), fill);
+    EXPECT_GT(fill, 0);
+}
+
+TEST_F(SplashBusy, CloseRequestsAreRefusedSilentlyWhileBusy) {
+    frmSplash w;
+    w.Form_Load();
+    w.show();
+    w.SetBusy(True);
+
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(SystemCloseAccepted(w));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(Dialogs.ShownCount(), 0);
+    EXPECT_EQ(EndCount, 0);
+
+    w.SetBusy(False);
+    EXPECT_TRUE(SystemCloseAccepted(w));
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(SplashExit, CancelUnloadsClientAndWindowLetsEventsRunThenEnds) {
+    frmSplash w;
+    w.Form_Load();
+    w.show();
+
+    std::vector<std::string> order;
+    w.UnloadHttpClient = [&] {
+        order.push_back(w.isVisible() ? "client unloaded, window shown" : "client unloaded late");
+    };
+    QTimer::singleShot(0, [&] { order.push_back("pending event ran"); });
+    SetEndProgramHook([&](int code) {
+        order.push_back(w.isVisible() ? "ended with window shown" : "ended");
+        EndCode = code;
+    });
+
+    w.Command3->click();
+
+    EXPECT_EQ(order, (std::vector<std::string>{"client unloaded, window shown", "pending event ran",
+                                               "ended"}));
+    EXPECT_TRUE(ProgramEnded());
+    EXPECT_EQ(EndCode, 0);
+    EXPECT_FALSE(w.UnloadHttpClient); // unloaded once, not again
+}
+
+TEST_F(SplashExit, CancelWithoutClientStillEnds) {
+    frmSplash w;
+    w.Form_Load();
+    w.show();
+    w.Command3_Click();
+    EXPECT_EQ(EndCount, 1);
+    EXPECT_FALSE(w.isVisible());
+}

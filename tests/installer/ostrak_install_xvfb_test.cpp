@@ -1,0 +1,95 @@
+// The real ostrak_install on a virtual X display: its window appears with the
+// title "Ostrak Installer"; a second copy is refused with its message box.
+#include "support/TempDir.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+// An Xvfb server on a free display number, stopped with the object.
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        // -displayfd picks a free display and writes its number to stdout.
+        Server_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                               QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                               QStringLiteral("-screen"), QStringLiteral("0"),
+                                               QStringLiteral("800x600x24")});
+        if (!Server_.waitForStarted(5000))
+            return;
+        QByteArray out;
+        while (!out.contains('\n') && Server_.waitForReadyRead(10000))
+            out += Server_.readAllStandardOutput();
+        if (out.contains('\n'))
+            Name_ = ":" + out.trimmed().toStdString();
+    }
+    ~VirtualDisplay() {
+        Server_.kill();
+        Server_.waitForFinished(5000);
+    }
+    // ":N", or "" when the server did not start.
+    const std::string& Name() const { return Name_; }
+
+private:
+    QProcess Server_;
+    std::string Name_;
+};
+
+// Waits up to timeoutMs for a window with exactly this title.
+bool WindowAppears(const std::string& display, const std::string& title, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 100) {
+        QProcess search;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
+        search.setProcessEnvironment(env);
+        search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
+                                                 QString::fromStdString("^" + title + "$")});
+        if (search.waitForFinished(5000) && search.exitCode() == 0 &&
+            !search.readAllStandardOutput().trimmed().isEmpty())
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+void StartInstaller(QProcess& p, const std::string& display, const TempDir& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("HOME"), QString::fromStdString(home.Path()));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(home.File("config")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(home.Path()));
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(QStringLiteral(OSTRAK_INSTALL_EXE), QStringList());
+}
+
+} // namespace
+
+TEST(OstrakInstallOnX, WindowAppearsAndASecondCopyIsRefused) {
+    VirtualDisplay display;
+    ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start (scripts/install-deps installs it)";
+    TempDir home;
+
+    QProcess first;
+    StartInstaller(first, display.Name(), home);
+    ASSERT_TRUE(first.waitForStarted(5000));
+    EXPECT_TRUE(WindowAppears(display.Name(), "Ostrak Installer", 15000));
+
+    // A second copy shows its refusal and, once answered, ends at once.
+    QProcess second;
+    StartInstaller(second, display.Name(), home);
+    ASSERT_TRUE(second.waitForStarted(5000));
+    EXPECT_TRUE(WindowAppears(display.Name(), "Installer already open!", 15000));
+    EXPECT_EQ(second.state(), QProcess::Running);
+    second.kill();
+    second.waitForFinished(5000);
+
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished(5000);
+}
