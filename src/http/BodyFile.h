@@ -17,7 +17,7 @@
 
 class BodyFile {
 public:
-    static constexpr size_t MinWrite = 256 * 1024;
+    static constexpr size_t MinWrite = 64 * 1024;
 
     BodyFile() = default;
     ~BodyFile() = default;
