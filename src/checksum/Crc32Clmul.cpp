@@ -36,8 +36,8 @@ constexpr FoldPair k128 = FoldBy(128);   // to the next block
 constexpr FoldPair k256 = FoldBy(256);   // two blocks on
 constexpr FoldPair k384 = FoldBy(384);   // three blocks on
 constexpr FoldPair k512 = FoldBy(512);   // one 512-bit register on
-constexpr FoldPair k1024 = FoldBy(1024); // eight 128-bit accumulators on
-constexpr FoldPair k2048 = FoldBy(2048); // four 512-bit accumulators on
+constexpr FoldPair k1024 = FoldBy(1024); // eight blocks on
+constexpr FoldPair k2048 = FoldBy(2048); // sixteen blocks on
 
 TARGET_CLMUL inline __m128i Pair128(FoldPair k) {
     return _mm_set_epi64x(static_cast<long long>(k.hi), static_cast<long long>(k.lo));
