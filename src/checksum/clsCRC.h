@@ -7,9 +7,10 @@
 // number of AddBytes / AddString calls and a final read of Value.
 //
 // One object per caller and thread; it owns nothing of the operating system
-// between calls. Each algorithm's tables are prepared once per object, on
-// its first selection (CRC-16 only when first selected). File problems never
-// raise: CalculateFile gives the empty result instead.
+// between calls. The lookup tables are read-only and shared by all objects:
+// CRC-32's are built into the program, CRC-16's are built once, when an
+// object first selects CRC-16. File problems never raise: CalculateFile
+// gives the empty result instead.
 #include "checksum/ByteArray.h"
 
 #include <cstdint>
