@@ -8,12 +8,13 @@ namespace {
 
 using Peer = ScriptedHttpPeer;
 
-// The response leaves in pieces, a short pause between them, then the peer closes.
+// The response leaves in pieces, 80 ms apart (long enough for each to arrive
+// on its own), then the peer closes.
 Peer::Script Pieces(const std::vector<std::string>& pieces) {
     Peer::Script script{Peer::Read()};
     for (size_t i = 0; i < pieces.size(); ++i) {
         if (i > 0)
-            script.push_back(Peer::SleepMs(30));
+            script.push_back(Peer::SleepMs(80));
         script.push_back(Peer::Send(pieces[i]));
     }
     script.push_back(Peer::Close());
