@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -163,6 +164,17 @@ TEST(clsCRC, IncrementalEqualsOneShot) {
     }
 }
 
+TEST(clsCRC, ObjectsAreIndependent) {
+    clsCRC a;
+    clsCRC b = WithAlgorithm(clsCRC::CRC16);
+    a.AddString("12345");
+    b.AddString("ab");
+    a.AddString("6789");
+    b.AddString("c");
+    EXPECT_EQ(a.Value(), -873187034);
+    EXPECT_EQ(b.Value(), 40406);
+}
+
 TEST(clsCRC, TextIsOneBytePerCharacter) {
     const std::string text("\xE4\x00\xFF x", 5);
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
@@ -221,6 +233,24 @@ TEST_F(CalculateFileTest, UnreadableFileGivesEmptyResult) {
     ASSERT_EQ(chmod(path.c_str(), 0), 0);
     clsCRC crc;
     EXPECT_EQ(crc.CalculateFile(path), std::nullopt);
+}
+
+size_t OpenFileCount() {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+TEST_F(CalculateFileTest, LeavesNoFileOpen) {
+    const std::string file = dir.Write("f", std::string(5000, 'x'));
+    const std::string paths[] = {file, dir.Write("empty", ""), dir.Path(), dir.File("missing")};
+    const size_t before = OpenFileCount();
+    clsCRC crc;
+    for (int i = 0; i < 50; ++i)
+        for (const auto& path : paths)
+            crc.CalculateFile(path);
+    EXPECT_EQ(OpenFileCount(), before);
 }
 
 TEST_F(CalculateFileTest, ObjectKeepsWorkingForManyFiles) {
