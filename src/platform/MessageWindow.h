@@ -47,8 +47,9 @@ intptr_t CallWindowProc(WindowProcedure procedure, WindowHandle window, uint32_t
 
 // Queues a message; false for an unknown window.
 bool PostMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
-// As PostMessage, but at delivery the message is dropped unless stillValid()
-// answers true (used by the notification sources of the platform layer).
+// As PostMessage, but at delivery stillValid() is called first, on the
+// user-interface thread, and the message is dropped unless it answers true
+// (used by the notification sources of the platform layer).
 bool PostMessageGuarded(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
                         std::function<bool()> stillValid);
 // Calls the window's current procedure now; 0 for an unknown window.

@@ -1,0 +1,243 @@
+#include "platform/AsyncSelect.h"
+
+#include <QSocketNotifier>
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <sys/socket.h>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/AsyncSelectHooks.h"
+#include "platform/SocketApi.h"
+
+namespace {
+
+// One WsAsyncSelect request for one socket. The notifiers are level-triggered,
+// so each is enabled only while its event is wanted: read until it fires
+// (then again after the next receive or accept), write while a connect is
+// pending or after a send would have blocked.
+struct Registration {
+    uint64_t Id = 0;
+    int32_t Socket = -1;
+    WindowHandle Window = 0;
+    uint32_t Message = 0;
+    int32_t Mask = 0;
+    bool Stream = true;
+    bool Listening = false;
+    bool ConnectPending = false;
+    bool Connected = false;
+    bool ClosePosted = false;
+    std::unique_ptr<QSocketNotifier> Read;
+    std::unique_ptr<QSocketNotifier> Write;
+};
+
+std::unordered_map<int32_t, std::unique_ptr<Registration>> registrations;
+std::unordered_set<uint64_t> activeIds;
+uint64_t nextId = 1;
+
+Registration* Find(int32_t s) {
+    auto it = registrations.find(s);
+    return it == registrations.end() ? nullptr : it->second.get();
+}
+
+void Post(Registration& r, int32_t event, int32_t error) {
+    if ((r.Mask & event) == 0)
+        return;
+    uint64_t id = r.Id;
+    PostMessageGuarded(r.Window, r.Message, static_cast<uintptr_t>(r.Socket),
+                       MakeSelectLParam(event, error), [id] { return activeIds.count(id) > 0; });
+}
+
+// Read interest: data, the peer's close, or a waiting connection.
+void ArmRead(Registration& r) {
+    if (r.ClosePosted)
+        return;
+    if ((r.Mask & (FD_READ | FD_CLOSE | FD_ACCEPT)) == 0)
+        return;
+    if (r.Stream && !r.Listening && !r.Connected)
+        return;
+    r.Read->setEnabled(true);
+}
+
+void ArmWrite(Registration& r) {
+    if (r.ConnectPending || (r.Mask & FD_WRITE) != 0)
+        r.Write->setEnabled(true);
+}
+
+void BecameConnected(Registration& r) {
+    r.Connected = true;
+    ArmRead(r);
+    Post(r, FD_WRITE, 0);
+}
+
+void OnReadReady(Registration& r) {
+    r.Read->setEnabled(false);
+    if (!r.Stream) {
+        Post(r, FD_READ, 0);
+        return;
+    }
+    if (r.Listening) {
+        Post(r, FD_ACCEPT, 0);
+        return;
+    }
+    // Tell data from the peer's close without taking anything.
+    char probe;
+    ssize_t n = ::recv(r.Socket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) {
+        Post(r, FD_READ, 0);
+        return;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        r.Read->setEnabled(true);
+        return;
+    }
+    r.ClosePosted = true;
+    Post(r, FD_CLOSE, n == 0 ? 0 : WsErrorFromErrno(errno));
+}
+
+void OnWriteReady(Registration& r) {
+    r.Write->setEnabled(false);
+    if (r.ConnectPending) {
+        r.ConnectPending = false;
+        int error = 0;
+        socklen_t len = sizeof error;
+        if (::getsockopt(r.Socket, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
+            error = errno;
+        Post(r, FD_CONNECT, WsErrorFromErrno(error));
+        if (error == 0)
+            BecameConnected(r);
+        return;
+    }
+    Post(r, FD_WRITE, 0);
+}
+
+void EndRegistration(int32_t s) {
+    auto it = registrations.find(s);
+    if (it == registrations.end())
+        return;
+    Registration& r = *it->second;
+    activeIds.erase(r.Id);
+    // Disabled before deletion and before the fd is closed: a notifier left
+    // on a reused fd number would fire for the next socket.
+    r.Read->setEnabled(false);
+    r.Write->setEnabled(false);
+    registrations.erase(it);
+}
+
+} // namespace
+
+int32_t WsAsyncSelect(int32_t s, WindowHandle window, uint32_t message, int32_t mask) {
+    if (WsStartupDepth() == 0) {
+        WsSetLastError(WsError::NotInitialised);
+        return WsSocketError;
+    }
+    int type = 0;
+    socklen_t len = sizeof type;
+    if (s < 0 || ::getsockopt(s, SOL_SOCKET, SO_TYPE, &type, &len) != 0) {
+        WsSetLastError(WsError::NotSock);
+        return WsSocketError;
+    }
+    if (mask != 0 && !IsMessageWindow(window)) {
+        WsSetLastError(WsError::Inval);
+        return WsSocketError;
+    }
+    int flags = ::fcntl(s, F_GETFL);
+    if (flags < 0 || ::fcntl(s, F_SETFL, flags | O_NONBLOCK) != 0) {
+        WsSetLastError(WsErrorFromErrno(errno));
+        return WsSocketError;
+    }
+    EndRegistration(s);
+    if (mask == 0)
+        return 0;
+
+    auto r = std::make_unique<Registration>();
+    r->Id = nextId++;
+    r->Socket = s;
+    r->Window = window;
+    r->Message = message;
+    r->Mask = mask;
+    r->Stream = type == SOCK_STREAM;
+    int accepting = 0;
+    len = sizeof accepting;
+    r->Listening = r->Stream && ::getsockopt(s, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &len) == 0 &&
+                   accepting != 0;
+    sockaddr_storage peer{};
+    socklen_t peerLen = sizeof peer;
+    bool connected = r->Stream && !r->Listening &&
+                     ::getpeername(s, reinterpret_cast<sockaddr*>(&peer), &peerLen) == 0;
+    r->Read = std::make_unique<QSocketNotifier>(s, QSocketNotifier::Read);
+    r->Write = std::make_unique<QSocketNotifier>(s, QSocketNotifier::Write);
+    r->Read->setEnabled(false);
+    r->Write->setEnabled(false);
+    Registration* raw = r.get();
+    QObject::connect(raw->Read.get(), &QSocketNotifier::activated, [raw] { OnReadReady(*raw); });
+    QObject::connect(raw->Write.get(), &QSocketNotifier::activated, [raw] { OnWriteReady(*raw); });
+    activeIds.insert(raw->Id);
+    registrations[s] = std::move(r);
+    if (connected)
+        BecameConnected(*raw);
+    else
+        ArmRead(*raw);
+    return 0;
+}
+
+bool WsPostSocketNotification(int32_t s, int32_t event, int32_t error) {
+    Registration* r = Find(s);
+    if (r == nullptr)
+        return false;
+    uint64_t id = r->Id;
+    return PostMessageGuarded(r->Window, r->Message, static_cast<uintptr_t>(s),
+                              MakeSelectLParam(event, error),
+                              [id] { return activeIds.count(id) > 0; });
+}
+
+int32_t WsAsyncSelectCount() {
+    return static_cast<int32_t>(registrations.size());
+}
+
+namespace AsyncSelectHooks {
+
+void ConnectPending(int32_t s) {
+    if (Registration* r = Find(s)) {
+        r->ConnectPending = true;
+        r->Write->setEnabled(true);
+    }
+}
+
+void ConnectedAtOnce(int32_t s) {
+    if (Registration* r = Find(s)) {
+        if (!r->Stream)
+            return;
+        Post(*r, FD_CONNECT, 0);
+        BecameConnected(*r);
+    }
+}
+
+void Listening(int32_t s) {
+    if (Registration* r = Find(s)) {
+        r->Listening = r->Stream;
+        ArmRead(*r);
+    }
+}
+
+void Accepted(int32_t s) {
+    if (Registration* r = Find(s))
+        ArmRead(*r);
+}
+
+void Received(int32_t s) {
+    if (Registration* r = Find(s))
+        ArmRead(*r);
+}
+
+void SendBlocked(int32_t s) {
+    if (Registration* r = Find(s))
+        ArmWrite(*r);
+}
+
+void Closing(int32_t s) {
+    EndRegistration(s);
+}
+
+} // namespace AsyncSelectHooks

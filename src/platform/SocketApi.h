@@ -1,0 +1,94 @@
+#pragma once
+// The socket library in the manner of Windows Sockets 1.1, over BSD sockets.
+//
+// Handles are 32-bit (-1: no socket); calls return -1 on failure and leave the
+// Windows sockets error number (10035 would block, 10061 refused, ...) for
+// WsGetLastError(), per thread. Option levels and names are the classic ones
+// (level 65535; 4098 receive buffer, 4104 type, 32 broadcast). Addresses and
+// ports inside WsAddress are in network byte order. Sends never raise
+// SIGPIPE. A socket registered with WsAsyncSelect (AsyncSelect.h) does not
+// block; these calls keep its notifications armed as the classic rules say.
+// Calls other than start-up need a started library (else 10093).
+#include <cstdint>
+#include <string>
+
+constexpr int32_t WsInvalidSocket = -1;
+constexpr int32_t WsSocketError = -1;
+constexpr uint32_t WsInaddrNone = 0xFFFFFFFFu;
+constexpr int32_t WsSolSocket = 65535;
+constexpr int32_t WsSoBroadcast = 32;
+constexpr int32_t WsSoRcvBuf = 4098;
+constexpr int32_t WsSoType = 4104;
+constexpr int32_t WsMaxUdpDatagram = 65507;
+
+// Windows sockets error numbers used by the layer.
+namespace WsError {
+constexpr int32_t Intr = 10004, Acces = 10013, Fault = 10014, Inval = 10022, MFile = 10024,
+                  WouldBlock = 10035, InProgress = 10036, Already = 10037, NotSock = 10038,
+                  DestAddrReq = 10039, MsgSize = 10040, ProtoType = 10041, NoProtoOpt = 10042,
+                  ProtoNoSupport = 10043, SocktNoSupport = 10044, OpNotSupp = 10045,
+                  AfNoSupport = 10047, AddrInUse = 10048, AddrNotAvail = 10049, NetDown = 10050,
+                  NetUnreach = 10051, NetReset = 10052, ConnAborted = 10053, ConnReset = 10054,
+                  NoBufs = 10055, IsConn = 10056, NotConn = 10057, Shutdown = 10058,
+                  TimedOut = 10060, ConnRefused = 10061, HostDown = 10064, HostUnreach = 10065,
+                  SysNotReady = 10091, VerNotSupported = 10092, NotInitialised = 10093,
+                  HostNotFound = 11001, TryAgain = 11002, NoRecovery = 11003, NoData = 11004;
+}
+
+struct WsAddress {
+    uint16_t Port = 0;    // network byte order
+    uint32_t Address = 0; // network byte order: the first byte is the lowest
+};
+
+// Start-up record of the library.
+struct WsLibraryInfo {
+    uint16_t Version = 0;
+    uint16_t HighVersion = 0;
+    uint16_t MaxSockets = 0;
+    uint16_t MaxUdpDg = 0;
+};
+
+// Starts the library (counted per process). 0 on success, else an error code.
+int32_t WsStartup(uint16_t versionRequested, WsLibraryInfo& info);
+// Ends one start; 10093 when the library is not started.
+int32_t WsCleanup();
+// Outstanding starts, and starts/cleanups made so far in this process.
+int32_t WsStartupDepth();
+int32_t WsStartupCalls();
+int32_t WsCleanupCalls();
+
+int32_t WsGetLastError();
+void WsSetLastError(int32_t code);
+// Windows sockets number for an errno value, and for a getaddrinfo result.
+int32_t WsErrorFromErrno(int errnoValue);
+int32_t WsErrorFromResolver(int gaiValue);
+
+int32_t WsSocket(int32_t family, int32_t type, int32_t protocol);
+int32_t WsConnect(int32_t s, const WsAddress& to);
+int32_t WsBind(int32_t s, const WsAddress& local);
+int32_t WsListen(int32_t s, int32_t backlog);
+// Returns the new handle (peer address in *peer when given) or -1.
+int32_t WsAccept(int32_t s, WsAddress* peer);
+int32_t WsSend(int32_t s, const char* data, int32_t length, int32_t flags);
+int32_t WsSendTo(int32_t s, const char* data, int32_t length, int32_t flags, const WsAddress& to);
+int32_t WsRecv(int32_t s, char* buffer, int32_t length, int32_t flags);
+int32_t WsRecvFrom(int32_t s, char* buffer, int32_t length, int32_t flags, WsAddress* from);
+// how: 0 receive, 1 send, 2 both.
+int32_t WsShutdown(int32_t s, int32_t how);
+// Ends the socket's notifications, then closes it.
+int32_t WsCloseSocket(int32_t s);
+int32_t WsGetSockName(int32_t s, WsAddress& local);
+int32_t WsGetPeerName(int32_t s, WsAddress& peer);
+int32_t WsGetSockOpt(int32_t s, int32_t level, int32_t name, int32_t& value);
+int32_t WsSetSockOpt(int32_t s, int32_t level, int32_t name, int32_t value);
+
+// Parses a dotted IPv4 address like inet_addr; WsInaddrNone when it is none
+// (including "255.255.255.255").
+uint32_t WsInetAddr(const std::string& text);
+// Dotted text of a network-order address.
+std::string WsInetNtoa(uint32_t address);
+uint16_t WsHtons(uint16_t value);
+uint16_t WsNtohs(uint16_t value);
+// Reverse lookup of an IPv4 address (network order): true and the official
+// name when an entry is found.
+bool WsGetHostByAddr(uint32_t address, std::string& officialName);

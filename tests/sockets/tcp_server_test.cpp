@@ -1,0 +1,185 @@
+// A CSocket on the server side: binding, listening, accepting, and sending
+// to a peer that reads slowly.
+#include <gtest/gtest.h>
+
+#include "SocketTestSupport.h"
+#include "platform/ErrorRecord.h"
+#include "platform/MessageWindow.h"
+#include "platform/SocketApi.h"
+#include "sockets/MSocketSupport.h"
+
+namespace {
+
+bool IsOpenSocket(int32_t handle) {
+    int32_t type = 0;
+    return WsGetSockOpt(handle, WsSolSocket, WsSoType, type) == 0;
+}
+
+ErrorRecord Raised(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const VbError& e) {
+        return e.Record;
+    }
+    return ErrorRecord{};
+}
+
+TEST(Listen, AcceptsConnectionsThroughOnConnectionRequest) {
+    CSocket server;
+    Recorder serverEvents(&server);
+    std::vector<std::unique_ptr<CSocket>> children;
+    std::vector<std::unique_ptr<Recorder>> childEvents;
+    serverEvents.OnRequestHook = [&](int32_t id) {
+        children.push_back(std::make_unique<CSocket>());
+        childEvents.push_back(std::make_unique<Recorder>(children.back().get()));
+        childEvents.back()->ReadOnArrival = true;
+        children.back()->Accept(id);
+    };
+    server.Bind(0, "127.0.0.1");
+    server.Listen();
+    ASSERT_EQ(server.State(), SocketState::Listening);
+    uint16_t port = BoundPortOf(server);
+
+    auto a = ConnectLoopback(port);
+    auto b = ConnectLoopback(port);
+    ASSERT_TRUE(a && b);
+    ASSERT_TRUE(WaitUntil([&] { return children.size() == 2; }))
+        << "accept must be re-armed by the previous accept";
+    for (size_t i = 0; i < 2; ++i) {
+        CSocket& child = *children[i];
+        EXPECT_EQ(child.State(), SocketState::Connected);
+        EXPECT_EQ(child.SocketHandle(), serverEvents.Requests[i]);
+        EXPECT_EQ(child.LocalPort(), port);
+        EXPECT_EQ(child.LocalIP(), "127.0.0.1");
+        EXPECT_EQ(child.LocalHostName(), "127.0.0.1");
+        EXPECT_EQ(child.RemoteHostIP(), "127.0.0.1");
+        EXPECT_EQ(child.RemoteHost(), "127.0.0.1");
+        EXPECT_GT(child.RemotePort(), 0);
+        EXPECT_EQ(child.Protocol(), SocketProtocol::Tcp);
+    }
+    a->Send("from a");
+    b->Send("from b");
+    ASSERT_TRUE(WaitUntil([&] {
+        return childEvents[0]->Received == "from a" && childEvents[1]->Received == "from b";
+    }));
+    children[1]->SendData(std::string("reply"));
+    EXPECT_EQ(b->ReadExactly(5), "reply");
+    EXPECT_EQ(server.State(), SocketState::Listening);
+    EXPECT_EQ(MSocketSupport::RegisteredSocketCount(), 3);
+}
+
+TEST(Listen, FailedAcceptReportsMinusOne) {
+    CSocket server;
+    Recorder r(&server);
+    server.Bind(0, "127.0.0.1");
+    server.Listen();
+    // An accept notification with no connection waiting.
+    ASSERT_TRUE(PostMessage(MSocketSupport::SocketWindow(), MSocketSupport::WinsockMessage(),
+                            uintptr_t(server.SocketHandle()), 8));
+    ASSERT_TRUE(WaitUntil([&] { return r.Has("Request"); }));
+    EXPECT_EQ(r.Requests, std::vector<int32_t>{-1});
+    EXPECT_EQ(server.State(), SocketState::Listening);
+}
+
+TEST(Listen, FailuresCarryTheirSource) {
+    LoopbackListener taken;
+    {
+        CSocket s;
+        s.SetLocalPort(taken.Port());
+        ErrorRecord e = Raised([&] { s.Listen(); });
+        EXPECT_EQ(e, (ErrorRecord{10048, "Address already in use.", "CSocket.Listen"}))
+            << "Listen passes on the failure of its own Bind";
+        EXPECT_EQ(s.State(), SocketState::Closed);
+    }
+    {
+        CSocket s;
+        ErrorRecord e = Raised([&] { s.Bind(taken.Port(), "127.0.0.1"); });
+        EXPECT_EQ(e, (ErrorRecord{10048, "Address already in use.", "CSocket.Bind"}));
+    }
+    {
+        CSocket s;
+        ErrorRecord e = Raised([&] { s.Bind(0, "255.255.255.255"); });
+        EXPECT_EQ(e.Source, "CSocket.Bind") << "255.255.255.255 is no address";
+        EXPECT_NE(e.Number, 0);
+    }
+    {
+        CSocket s;
+        ErrorRecord e = Raised([&] { s.Bind(70000, ""); });
+        EXPECT_EQ(e, (ErrorRecord{6, "Overflow", "CSocket.Bind"}));
+    }
+    {
+        CSocket s;
+        s.SetProtocol(SocketProtocol::Udp);
+        s.Bind(0, "127.0.0.1");
+        ErrorRecord e = Raised([&] { s.Listen(); });
+        EXPECT_EQ(e, (ErrorRecord{10045, "Operation not supported.", "CSocket.Listen"}));
+        EXPECT_EQ(s.State(), SocketState::Error);
+        EXPECT_NE(s.SocketHandle(), -1) << "the socket stays open";
+    }
+}
+
+TEST(Accept, ReleasesTheSocketTheObjectAlreadyHolds) {
+    CSocket server;
+    Recorder serverEvents(&server);
+    server.Bind(0, "127.0.0.1");
+    server.Listen();
+    LoopbackListener other;
+    CSocket child;
+    Recorder childEvents(&child);
+    child.Connect(std::string("127.0.0.1"), int32_t(other.Port()));
+    auto otherPeer = other.Accept();
+    ASSERT_TRUE(WaitUntil([&] { return childEvents.Has("Connect"); }));
+    int32_t old = child.SocketHandle();
+    int registeredBefore = MSocketSupport::RegisteredSocketCount();
+
+    auto peer = ConnectLoopback(BoundPortOf(server));
+    ASSERT_TRUE(WaitUntil([&] { return serverEvents.Has("Request"); }));
+    child.Accept(serverEvents.Requests[0]);
+
+    EXPECT_EQ(child.SocketHandle(), serverEvents.Requests[0]);
+    EXPECT_FALSE(IsOpenSocket(old)) << "the old socket is closed";
+    EXPECT_EQ(MSocketSupport::RegisteredSocketCount(), registeredBefore)
+        << "one socket left the registry, one joined";
+    EXPECT_TRUE(otherPeer->WaitForClose());
+    childEvents.ReadOnArrival = true;
+    peer->Send("new");
+    ASSERT_TRUE(WaitUntil([&] { return childEvents.Received == "new"; }));
+}
+
+TEST(SlowReader, PartialSendThenTheRestOnWriteNotifications) {
+    LoopbackListener listener;
+    CSocket s;
+    Recorder r(&s);
+    s.Connect(std::string("127.0.0.1"), int32_t(listener.Port()));
+    auto peer = listener.Accept(5000, 4096);
+    ASSERT_TRUE(WaitUntil([&] { return r.Has("Connect"); }));
+
+    std::string data(6 << 20, '\0');
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 7 + (i >> 12));
+    s.SendData(data);
+    ASSERT_EQ(r.Count("Progress"), 1) << "SendData makes one attempt";
+    ASSERT_LT(r.BytesSent, int64_t(data.size()));
+    EXPECT_EQ(r.Log.back(), "Progress " + std::to_string(r.BytesSent) + "/" +
+                                std::to_string(data.size() - size_t(r.BytesSent)));
+    EXPECT_FALSE(r.Has("SendComplete"));
+
+    std::string got;
+    ASSERT_TRUE(PollUntil(
+        [&] {
+            got += peer->ReadAvailable(64 << 10);
+            return got.size() == data.size() && r.Has("SendComplete");
+        },
+        30000))
+        << "peer got " << got.size() << " of " << data.size() << "; events " << r.Log.size()
+        << " last " << r.Log.back();
+    EXPECT_TRUE(got == data) << "the peer must receive every byte in order";
+    EXPECT_GT(r.Count("Progress"), 1);
+    EXPECT_EQ(r.BytesSent, int64_t(data.size()));
+    EXPECT_EQ(r.Log[r.Log.size() - 2].substr(r.Log[r.Log.size() - 2].size() - 2), "/0");
+    EXPECT_EQ(r.Log.back(), "SendComplete");
+    RunEventsFor(30);
+    EXPECT_EQ(r.Count("SendComplete"), 1);
+}
+
+} // namespace
