@@ -45,8 +45,8 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
             uint32_t now = GetTickCount();
             if (!IsTrue(form.DownFailed) && (form.ContentLength() > 0 || form.BodyBytes() > 0))
                 line.Update(form.BodyBytes(), form.ContentLength(), now);
-            if (!warnedNoLength && form.BodyBytes() > 0 && form.ContentLength() == 0 &&
-                !form.ResponseText().empty()) {
+            if (!warnedNoLength && form.ContentLength() == 0 &&
+                form.ResponseText().find("\r\n\r\n") != std::string::npos) {
                 warnedNoLength = true;
                 progress << "ostrak_fetch: warning: the server announced no Content-Length; "
                             "the installer gives such a transfer "
