@@ -20,9 +20,10 @@
 
 #include <QWidget>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
 
+class FrmConnect;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -80,9 +81,9 @@ public:
     int16_t TotalSteps = 0; // denominator of the bar fraction
     bool NoStoredFolder = false;
 
-    // Set by the install flow when it loads the HTTP client: unloads it. The
-    // exit path runs it once and clears it.
-    std::function<void()> UnloadHttpClient;
+    // The HTTP client: nullptr until the install flow loads it; the exit path
+    // unloads it (resets the pointer).
+    std::unique_ptr<FrmConnect> ConnectForm;
 
     // Controls (owned by the window), named as designed.
     QFrame* Frame1;

@@ -2,6 +2,7 @@
 // exit path.
 #include "installer/frmSplash.h"
 
+#include "http/FrmConnect.h"
 #include "platform/DefaultFolders.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
@@ -210,11 +211,7 @@ void frmSplash::Command1_Click() {}
 void frmSplash::Command2_Click() {}
 
 void frmSplash::Command3_Click() {
-    if (UnloadHttpClient) {
-        auto unload = std::move(UnloadHttpClient);
-        UnloadHttpClient = nullptr;
-        unload();
-    }
+    ConnectForm.reset();
     close();
     DoEvents();
     EndProgram();

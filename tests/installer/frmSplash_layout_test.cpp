@@ -5,6 +5,7 @@
 #include "installer/frmSplash.h"
 #include "platform/widgets/Shape.h"
 
+#include <QFontInfo>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
@@ -71,6 +72,11 @@ TEST_F(SplashLayout, ControlsHaveTheirNamesTextsAndParents) {
     EXPECT_TRUE(w.Command1->font().bold());
     EXPECT_FALSE(w.Command2->font().bold());
     EXPECT_TRUE(w.lblProductName->font().bold());
+    // Arial, or Liberation Sans, which has its metrics (fonts-liberation).
+    for (const QLabel* label : {w.lblProductName, w.lblWarning}) {
+        const std::string family = QFontInfo(label->font()).family().toStdString();
+        EXPECT_TRUE(family == "Arial" || family == "Liberation Sans") << family;
+    }
     EXPECT_GT(w.lblProductName->font().pointSizeF(), w.lblPlatform->font().pointSizeF());
     EXPECT_GT(w.lblPlatform->font().pointSizeF(), w.lblCompanyProduct->font().pointSizeF());
 }

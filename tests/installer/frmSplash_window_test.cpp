@@ -1,6 +1,7 @@
 // Start-up, busy state, closing and the exit path of the installer window.
 #include "InstallerSandbox.h"
 
+#include "http/FrmConnect.h"
 #include "installer/frmSplash.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -174,24 +176,22 @@ TEST_F(SplashExit, CancelUnloadsClientAndWindowLetsEventsRunThenEnds) {
     frmSplash w;
     w.Form_Load();
     w.show();
+    w.ConnectForm = std::make_unique<FrmConnect>();
 
     std::vector<std::string> order;
-    w.UnloadHttpClient = [&] {
-        order.push_back(w.isVisible() ? "client unloaded, window shown" : "client unloaded late");
-    };
     QTimer::singleShot(0, [&] { order.push_back("pending event ran"); });
     SetEndProgramHook([&](int code) {
-        order.push_back(w.isVisible() ? "ended with window shown" : "ended");
+        order.push_back(std::string(w.ConnectForm ? "client loaded, " : "client unloaded, ") +
+                        (w.isVisible() ? "window shown" : "window unloaded") + ", ended");
         EndCode = code;
     });
 
     w.Command3->click();
 
-    EXPECT_EQ(order, (std::vector<std::string>{"client unloaded, window shown", "pending event ran",
-                                               "ended"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"pending event ran",
+                                               "client unloaded, window unloaded, ended"}));
     EXPECT_TRUE(ProgramEnded());
     EXPECT_EQ(EndCode, 0);
-    EXPECT_FALSE(w.UnloadHttpClient); // unloaded once, not again
 }
 
 TEST_F(SplashExit, CancelWithoutClientStillEnds) {
