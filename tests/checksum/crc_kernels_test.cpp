@@ -60,7 +60,8 @@ TEST_P(Crc32KernelTest, EqualsDefinitionForLargeLengths) {
     if (!c.supported())
         GTEST_SKIP() << c.name << " is not supported by this processor";
     const auto data = RandomBytes((3 << 20) + 64, 2);
-    for (size_t n : {size_t{65536} + 1, size_t{1} << 20, (size_t{3} << 20) + 61}) {
+    for (size_t n :
+         {size_t{65536} + 1, size_t{65536} + 4096 + 17, size_t{1} << 20, (size_t{3} << 20) + 61}) {
         for (size_t off : {0, 3}) {
             EXPECT_EQ(c.fn(0xFFFFFFFFu, data.data() + off, n),
                       RefCrc32(0xFFFFFFFFu, data.data() + off, n))
