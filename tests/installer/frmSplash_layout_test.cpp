@@ -104,16 +104,6 @@ TEST_F(SplashLayout, ControlsStackFromTopToBottomInTabOrder) {
     EXPECT_EQ(w.Command2->nextInFocusChain(), w.Command3);
 }
 
-TEST_F(SplashLayout, TwipsBecomePixelsAtTheScreensResolution) {
-    frmSplash w;
-    const double perTwipX = w.logicalDpiX() / 1440.0;
-    const double perTwipY = w.logicalDpiY() / 1440.0;
-    EXPECT_NEAR(w.width(), 5895 * perTwipX, 1.0);
-    EXPECT_NEAR(w.height(), 3150 * perTwipY, 1.0);
-    EXPECT_NEAR(w.Command2->y(), 1680 * perTwipY, 1.0);
-    EXPECT_NEAR(w.Shape1->width(), 3885 * perTwipX, 1.0);
-}
-
 TEST_F(SplashLayout, BarFillSharesTheFramesEdgeAndGrowsWithTheFraction) {
     frmSplash w;
     const QRect frame = w.Shape1->geometry();

@@ -7,29 +7,6 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-TEST(Dialogs, ButtonSetsGiveTheirAnswersInOrder) {
-    struct Case {
-        int32_t Style;
-        std::vector<int32_t> Answers;
-    };
-    const Case cases[] = {
-        {vbOKOnly, {vbOK}},
-        {vbOKCancel, {vbOK, vbCancel}},
-        {vbAbortRetryIgnore, {vbAbort, vbRetry, vbIgnore}},
-        {vbYesNoCancel, {vbYes, vbNo, vbCancel}},
-        {vbYesNo + vbQuestion, {vbYes, vbNo}},
-        {vbRetryCancel + vbCritical + vbDefaultButton2, {vbRetry, vbCancel}},
-        {6, {vbOK}},
-    };
-    for (const Case& c : cases) {
-        ButtonAnswers a = AnswersOf(c.Style);
-        EXPECT_EQ(std::vector<int32_t>(a.Answer, a.Answer + a.Count), c.Answers) << c.Style;
-    }
-    EXPECT_EQ(ButtonsOf(vbYesNo + vbQuestion), vbYesNo);
-    EXPECT_EQ(IconOf(vbYesNo + vbQuestion), vbQuestion);
-    EXPECT_EQ(IconOf(vbCritical + vbOKOnly), vbCritical);
-}
-
 TEST(Dialogs, WithoutABackendTheDefaultButtonAnswers) {
     DialogBackend* previous = SetDialogBackend(nullptr);
     EXPECT_EQ(MsgBox("t", vbYesNo, "x"), vbYes);
