@@ -8,8 +8,12 @@
 //   write (2)     after a successful connect, when an accepted socket is
 //                 registered, and again only after a send would have blocked
 //                 (or took part of the data)
-//   read (1)      when data waits; re-armed only by the next receive
-//   close (32)    once, when the peer closed (error 0) or reset (10054)
+//   read (1)      when the socket becomes readable; re-armed only by the
+//                 next receive, and posted again at once after a receive
+//                 that filled its whole buffer (more is waiting)
+//   close (32)    once, when a receive finds that the peer closed (error 0)
+//                 or reset the connection (10054); data before the close is
+//                 offered through read notifications first
 //   accept (8)    when a connection waits on a listening socket; re-armed by
 //                 the next accept
 // Every posted notification belongs to its registration: once the socket is

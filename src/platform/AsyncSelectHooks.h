@@ -13,8 +13,9 @@ void ConnectedAtOnce(int32_t s);
 void Listening(int32_t s);
 // An accept was attempted on s.
 void Accepted(int32_t s);
-// A receive was attempted on s.
-void Received(int32_t s);
+// A receive asked s for requested bytes and got result (-1: failed with
+// errnoValue).
+void Received(int32_t s, int32_t requested, long result, int errnoValue);
 // A send could not take all the data (would block or partial).
 void SendBlocked(int32_t s);
 // s is about to be closed: its registration ends.

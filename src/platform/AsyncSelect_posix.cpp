@@ -73,27 +73,9 @@ void BecameConnected(Registration& r) {
 
 void OnReadReady(Registration& r) {
     r.Read->setEnabled(false);
-    if (!r.Stream) {
-        Post(r, FD_READ, 0);
-        return;
-    }
-    if (r.Listening) {
-        Post(r, FD_ACCEPT, 0);
-        return;
-    }
-    // Tell data from the peer's close without taking anything.
-    char probe;
-    ssize_t n = ::recv(r.Socket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (n > 0) {
-        Post(r, FD_READ, 0);
-        return;
-    }
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        r.Read->setEnabled(true);
-        return;
-    }
-    r.ClosePosted = true;
-    Post(r, FD_CLOSE, n == 0 ? 0 : WsErrorFromErrno(errno));
+    // What the readiness means (data, the peer's close, a reset) is learned
+    // from the receive that the read notification leads to (Received).
+    Post(r, r.Listening ? FD_ACCEPT : FD_READ, 0);
 }
 
 void OnWriteReady(Registration& r) {
@@ -226,9 +208,35 @@ void Accepted(int32_t s) {
         ArmRead(*r);
 }
 
-void Received(int32_t s) {
-    if (Registration* r = Find(s))
+void Received(int32_t s, int32_t requested, long result, int errnoValue) {
+    Registration* r = Find(s);
+    if (r == nullptr || r->ClosePosted)
+        return;
+    if (!r->Stream || r->Listening) {
         ArmRead(*r);
+        return;
+    }
+    if (result > 0) {
+        // A receive that filled the caller's buffer most likely left more
+        // behind: the next read notification is posted at once, without a
+        // round through the poller.
+        if (result == requested)
+            Post(*r, FD_READ, 0);
+        else
+            ArmRead(*r);
+        return;
+    }
+    if (result == 0 && requested == 0) {
+        ArmRead(*r);
+        return;
+    }
+    if (result < 0 && (errnoValue == EAGAIN || errnoValue == EWOULDBLOCK || errnoValue == EINTR)) {
+        ArmRead(*r);
+        return;
+    }
+    // End of stream (error 0) or a failed connection: the close, once.
+    r->ClosePosted = true;
+    Post(*r, FD_CLOSE, result == 0 ? 0 : WsErrorFromErrno(errnoValue));
 }
 
 void SendBlocked(int32_t s) {

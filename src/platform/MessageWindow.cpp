@@ -5,6 +5,7 @@
 #include <QObject>
 #include <atomic>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 
@@ -21,13 +22,7 @@ std::mutex windowsLock;
 std::map<WindowHandle, WindowRecord> windows;
 WindowHandle nextHandle = 0x10000;
 
-const QEvent::Type messageEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-class MessageEvent : public QEvent {
-public:
-    MessageEvent(WindowHandle w, uint32_t m, uintptr_t wp, intptr_t lp, std::function<bool()> g)
-        : QEvent(messageEventType), Window(w), Message(m), WParam(wp), LParam(lp),
-          StillValid(std::move(g)) {}
+struct QueuedMessage {
     WindowHandle Window;
     uint32_t Message;
     uintptr_t WParam;
@@ -35,19 +30,52 @@ public:
     std::function<bool()> StillValid;
 };
 
-// Receives every posted message on the user-interface thread and hands it to
-// the window's current procedure. Created once, with the first window, and
-// kept for the life of the process.
+// Posted messages wait here, in order. A toolkit event (the doorbell) is
+// queued whenever messages wait and none is queued yet; its delivery hands
+// out waiting messages, at most BatchSize per turn so that timers, windows
+// and other sockets keep their turn. Nested event loops inside a window
+// procedure receive the doorbell too, so they see newer messages.
+constexpr int BatchSize = 32;
+const QEvent::Type doorbellType = static_cast<QEvent::Type>(QEvent::registerEventType());
+std::mutex queueLock;
+std::deque<QueuedMessage> queue;
+int doorbellsQueued = 0;
+
 class MessagePump : public QObject {
 public:
     bool event(QEvent* e) override {
-        if (e->type() != messageEventType)
+        if (e->type() != doorbellType)
             return QObject::event(e);
-        auto* m = static_cast<MessageEvent*>(e);
-        if (m->StillValid && !m->StillValid())
-            return true;
-        SendMessage(m->Window, m->Message, m->WParam, m->LParam);
+        {
+            std::lock_guard<std::mutex> guard(queueLock);
+            --doorbellsQueued;
+        }
+        for (int i = 0; i < BatchSize; ++i) {
+            QueuedMessage m;
+            {
+                std::lock_guard<std::mutex> guard(queueLock);
+                if (queue.empty())
+                    return true;
+                m = std::move(queue.front());
+                queue.pop_front();
+            }
+            if (m.StillValid && !m.StillValid())
+                continue;
+            SendMessage(m.Window, m.Message, m.WParam, m.LParam);
+        }
+        RingIfWaiting(this);
         return true;
+    }
+
+    // Queues a doorbell when messages wait and none is queued.
+    static void RingIfWaiting(QObject* pump) {
+        {
+            std::lock_guard<std::mutex> guard(queueLock);
+            if (queue.empty() || doorbellsQueued > 0)
+                return;
+            ++doorbellsQueued;
+        }
+        QCoreApplication::postEvent(pump, new QEvent(doorbellType));
     }
 };
 
@@ -142,8 +170,11 @@ bool PostMessageGuarded(WindowHandle window, uint32_t message, uintptr_t wParam,
     MessagePump* target = pump.load();
     if (target == nullptr || !IsMessageWindow(window))
         return false;
-    QCoreApplication::postEvent(
-        target, new MessageEvent(window, message, wParam, lParam, std::move(stillValid)));
+    {
+        std::lock_guard<std::mutex> guard(queueLock);
+        queue.push_back(QueuedMessage{window, message, wParam, lParam, std::move(stillValid)});
+    }
+    MessagePump::RingIfWaiting(target);
     return true;
 }
 

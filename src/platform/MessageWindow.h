@@ -3,8 +3,10 @@
 // window is a handle with a replaceable procedure that receives messages.
 //
 //   RegisterWindowMessage   a stable number >= 0xC000 per distinct name.
-//   PostMessage             queues the message as a toolkit event; it is
-//                           delivered by the event loop, never synchronously.
+//   PostMessage             queues the message; the event loop delivers the
+//                           queued messages in order (a bounded batch per
+//                           turn, also inside nested loops), never
+//                           synchronously.
 //   SendMessage             calls the window's procedure at once.
 //   CallWindowProc          calls a given procedure (the previous one).
 //

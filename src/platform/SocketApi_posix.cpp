@@ -318,7 +318,7 @@ int32_t WsRecv(int32_t s, char* buffer, int32_t length, int32_t flags) {
         return NotStarted();
     ssize_t n = ::recv(s, buffer, static_cast<size_t>(length < 0 ? 0 : length), flags);
     int e = errno;
-    AsyncSelectHooks::Received(s);
+    AsyncSelectHooks::Received(s, length, static_cast<long>(n), e);
     if (n < 0) {
         errno = e;
         return FailErrno();
@@ -334,7 +334,7 @@ int32_t WsRecvFrom(int32_t s, char* buffer, int32_t length, int32_t flags, WsAdd
     ssize_t n = ::recvfrom(s, buffer, static_cast<size_t>(length < 0 ? 0 : length), flags,
                            reinterpret_cast<sockaddr*>(&sa), &len);
     int e = errno;
-    AsyncSelectHooks::Received(s);
+    AsyncSelectHooks::Received(s, length, static_cast<long>(n), e);
     if (n < 0) {
         errno = e;
         return FailErrno();

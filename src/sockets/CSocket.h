@@ -19,6 +19,7 @@
 //
 // Lives on the user-interface thread; needs a QCoreApplication. Not copyable.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/VbTypes.h"
@@ -193,4 +194,8 @@ private:
     VbBool IsBound = False;
     VbBool SendCompletePending = False;
     VbBool BroadcastEnabled = False;
+
+    // The byte area one receive fills (kept between receives).
+    std::unique_ptr<char[]> ReceiveArea;
+    int32_t ReceiveAreaSize = 0;
 };

@@ -76,16 +76,18 @@ void CSocket::SendBufferedData() {
 
 int32_t CSocket::RecvToBuffer() {
     const int32_t size = ReceiveBufferSize > 0 ? ReceiveBufferSize : FallbackReceiveSize;
-    const size_t old = ReceiveBuffer.size();
-    // Received straight into the buffer's tail; the buffer keeps its capacity
-    // between reads, so a steady stream costs no allocation.
-    ReceiveBuffer.resize(old + static_cast<size_t>(size));
+    // The byte area is kept between receives and never cleared: only what
+    // arrives is copied on into the buffer.
+    if (ReceiveAreaSize < size) {
+        ReceiveArea.reset(new char[static_cast<size_t>(size)]);
+        ReceiveAreaSize = size;
+    }
     int32_t n;
     if (Protocol_ == SocketProtocol::Tcp) {
-        n = WsRecv(SocketHandle_, ReceiveBuffer.data() + old, size, 0);
+        n = WsRecv(SocketHandle_, ReceiveArea.get(), size, 0);
     } else {
         WsAddress from;
-        n = WsRecvFrom(SocketHandle_, ReceiveBuffer.data() + old, size, 0, &from);
+        n = WsRecvFrom(SocketHandle_, ReceiveArea.get(), size, 0, &from);
         if (n != WsSocketError) {
             RemotePort_ = IntegerToUnsigned(static_cast<int16_t>(WsNtohs(from.Port)));
             RemoteHostIP_ = WsInetNtoa(from.Address);
@@ -93,11 +95,9 @@ int32_t CSocket::RecvToBuffer() {
             RemoteHost_ = WsGetHostByAddr(from.Address, name) ? name : RemoteHostIP_;
         }
     }
-    if (n == WsSocketError) {
-        ReceiveBuffer.resize(old);
+    if (n == WsSocketError)
         RaiseSocketError(WsGetLastError(), "CSocket.RecvToBuffer");
-    }
-    ReceiveBuffer.resize(old + static_cast<size_t>(n));
+    ReceiveBuffer.append(ReceiveArea.get(), static_cast<size_t>(n));
     return n;
 }
 

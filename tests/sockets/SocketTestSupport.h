@@ -60,9 +60,9 @@ public:
 };
 
 // Wraps the socket window's procedure while it lives: records every message
-// delivered (and the state of Watched before and after), and drops the ones
-// Filter rejects. Reinstalls itself if the window is recreated? No: create it
-// after the window exists and destroy it before the window goes.
+// it passes on (with the state of Watched afterwards) and drops the messages
+// Filter rejects. Create it while the window exists; it does not follow the
+// service to a new window.
 class WindowObserver {
 public:
     struct Seen {
