@@ -4,12 +4,15 @@
 #include "checksum/CrcKernels.h"
 
 #include <array>
+#include <atomic>
 
 namespace crc_kernels {
 namespace {
 
 using Table = std::array<uint16_t, 256>;
 using Tables = std::array<Table, 16>;
+
+std::atomic<bool> built{false};
 
 // tables[k][b]: register change of byte b followed by k zero bytes.
 Tables BuildTables() {
@@ -26,6 +29,7 @@ Tables BuildTables() {
     for (size_t k = 1; k < 16; ++k)
         for (size_t i = 0; i < 256; ++i)
             t[k][i] = static_cast<uint16_t>((t[k - 1][i] << 8) ^ t[0][t[k - 1][i] >> 8]);
+    built = true;
     return t;
 }
 
@@ -38,6 +42,10 @@ const Tables& TheTables() {
 
 void PrepareCrc16Tables() {
     (void)TheTables();
+}
+
+bool Crc16TablesBuilt() {
+    return built;
 }
 
 uint16_t Crc16Bytewise(uint16_t reg, const uint8_t* p, size_t n) {

@@ -42,6 +42,8 @@ const char* BestCrc32KernelName();
 // CRC-16/XMODEM tables are built at run time on first use (thread-safe, once
 // per process); this builds them now. The kernels below call it themselves.
 void PrepareCrc16Tables();
+// Whether the CRC-16 tables have been built in this process.
+bool Crc16TablesBuilt();
 // CRC-16, one table lookup per byte.
 uint16_t Crc16Bytewise(uint16_t reg, const uint8_t* data, size_t n);
 // CRC-16, sixteen bytes per step through sixteen tables.

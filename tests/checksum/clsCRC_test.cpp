@@ -1,5 +1,6 @@
 // clsCRC: check values, algorithm selection, register semantics, array
 // bounds, incremental use and files.
+#include "checksum/CrcKernels.h"
 #include "checksum/CrcReference.h"
 #include "checksum/FileChunks.h"
 #include "checksum/clsCRC.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -52,6 +54,21 @@ TEST(clsCRC, StartsAsCrc32WithValueZero) {
     EXPECT_EQ(crc.Algorithm(), -1);
     EXPECT_EQ(crc.Value(), 0);
     EXPECT_EQ(crc.CalculateString("123456789"), -873187034);
+}
+
+// In a fresh process (the death-test child re-runs the binary): the CRC-16
+// tables appear only when an object first selects CRC-16.
+TEST(clsCRC, Crc16TablesAreBuiltOnFirstSelection) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            clsCRC crc;
+            crc.CalculateString("abc");
+            const bool before = crc_kernels::Crc16TablesBuilt();
+            crc.Algorithm(clsCRC::CRC16);
+            std::exit(!before && crc_kernels::Crc16TablesBuilt() ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST(clsCRC, AlgorithmReadsBackZeroOrMinusOne) {
