@@ -18,8 +18,10 @@ struct WindowRecord {
 };
 
 // Windows by handle; handles count up and are never reused.
-std::mutex windowsLock;
-std::map<WindowHandle, WindowRecord> windows;
+// Kept for the whole run (never destroyed), so that a lookup thread that
+// answers while the program ends finds them intact.
+std::mutex& windowsLock = *new std::mutex;
+std::map<WindowHandle, WindowRecord>& windows = *new std::map<WindowHandle, WindowRecord>;
 WindowHandle nextHandle = 0x10000;
 
 struct QueuedMessage {
@@ -37,8 +39,8 @@ struct QueuedMessage {
 // procedure receive the doorbell too, so they see newer messages.
 constexpr int BatchSize = 32;
 const QEvent::Type doorbellType = static_cast<QEvent::Type>(QEvent::registerEventType());
-std::mutex queueLock;
-std::deque<QueuedMessage> queue;
+std::mutex& queueLock = *new std::mutex;
+std::deque<QueuedMessage>& queue = *new std::deque<QueuedMessage>;
 int doorbellsQueued = 0;
 
 class MessagePump : public QObject {

@@ -15,6 +15,7 @@ CSocket::CSocket(CSocketEvents* owner) : Owner(owner) {
 }
 
 CSocket::~CSocket() {
+    *Alive = false;
     if (SocketHandle_ != -1)
         IgnoreErrors([&] { DestroySocket(); });
     // An answer to a resolution this object started must not reach it now.

@@ -195,6 +195,9 @@ private:
     VbBool SendCompletePending = False;
     VbBool BroadcastEnabled = False;
 
+    // False once the object has ended: lets a notification's handling stop
+    // when an owner ends the object inside one of several events it raises.
+    std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
     // The byte area one receive fills (kept between receives).
     std::unique_ptr<char[]> ReceiveArea;
     int32_t ReceiveAreaSize = 0;

@@ -68,16 +68,23 @@ void CSocket::PostSocketEvent(int32_t eventCode, int32_t errorCode) {
         }
         case FD_CLOSE: {
             // Everything still on the socket is offered before the close.
+            const std::shared_ptr<bool> alive = Alive;
             int32_t n;
             do {
                 n = RecvToBuffer();
-                if (n > 0 && Owner != nullptr)
+                if (n > 0 && Owner != nullptr) {
                     Owner->OnDataArrival(static_cast<int32_t>(ReceiveBuffer.size()));
+                    if (!*alive)
+                        return;
+                }
             } while (n != 0);
             if (State_ != SocketState::Closing) {
                 State_ = SocketState::Closing;
-                if (!SendBuffer.empty())
+                if (!SendBuffer.empty()) {
                     SendBufferedData();
+                    if (!*alive)
+                        return;
+                }
             }
             DestroySocket();
             State_ = SocketState::Closed;

@@ -186,8 +186,13 @@ VbBool RegisterSocket(int32_t socketHandle, CSocket* object) {
     if (WsAsyncSelect(socketHandle, SocketWindow_, WinsockMessage_,
                       FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE) == 0)
         return True;
+    // Undone as UnregisterSocket would, also for a handle it refuses (-1).
     int32_t code = WsGetLastError();
-    IgnoreErrors([&] { UnregisterSocket(socketHandle); });
+    SocketRegistry->erase(SocketKey(socketHandle));
+    if (SocketRegistry->empty()) {
+        SocketRegistry.reset();
+        DestroySocketWindow();
+    }
     Err() = ErrorRecord{code, GetErrorDescription(code), "MSocketSupport.RegisterSocket"};
     return False;
 }

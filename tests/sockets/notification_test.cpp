@@ -2,6 +2,8 @@
 // fd reuse, and sockets that wait without costing CPU.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "SocketTestSupport.h"
 #include "platform/AsyncSelect.h"
@@ -33,6 +35,12 @@ TEST(FdReuse, StaleNotificationNeverReachesTheNextSocket) {
     // before it is delivered and the next socket gets the same fd number.
     ASSERT_TRUE(WsPostSocketNotification(fd, FD_CLOSE, 10054));
     first.reset();
+    // Lower free numbers are taken up, so that the next socket gets fd.
+    std::vector<int> fillers;
+    for (int f = ::socket(AF_INET, SOCK_DGRAM, 0); f >= 0 && f != fd;
+         f = ::socket(AF_INET, SOCK_DGRAM, 0))
+        fillers.push_back(f);
+    ::close(fd);
     CSocket second;
     Recorder secondEvents(&second);
     second.Connect(std::string("127.0.0.1"), int32_t(listener.Port()));
@@ -46,6 +54,8 @@ TEST(FdReuse, StaleNotificationNeverReachesTheNextSocket) {
     p2->Send("still here");
     secondEvents.ReadOnArrival = true;
     ASSERT_TRUE(WaitUntil([&] { return secondEvents.Received == "still here"; }));
+    for (int f : fillers)
+        ::close(f);
 }
 
 TEST(CloseNotification, IsPostedOnceAfterTheData) {

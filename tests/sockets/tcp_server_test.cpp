@@ -146,6 +146,14 @@ TEST(Accept, ReleasesTheSocketTheObjectAlreadyHolds) {
     ASSERT_TRUE(WaitUntil([&] { return childEvents.Received == "new"; }));
 }
 
+TEST(Accept, RefusedRegistrationReturnsQuietlyAndLeavesNothingRegistered) {
+    CSocket s;
+    s.Accept(-1); // what a failed accept reports
+    EXPECT_EQ(s.State(), SocketState::Closed);
+    EXPECT_EQ(MSocketSupport::RegisteredSocketCount(), -1);
+    EXPECT_EQ(MSocketSupport::SocketWindow(), 0);
+}
+
 TEST(SlowReader, PartialSendThenTheRestOnWriteNotifications) {
     LoopbackListener listener;
     CSocket s;
