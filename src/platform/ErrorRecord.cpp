@@ -13,7 +13,9 @@ void Raise(int32_t number, std::string description, std::string source) {
     throw VbError(e);
 }
 
-void RaiseCurrent() { throw VbError(Err()); }
+void RaiseCurrent() {
+    throw VbError(Err());
+}
 
 std::string RuntimeErrorText(int32_t number) {
     switch (number) {

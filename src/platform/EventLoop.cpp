@@ -4,7 +4,9 @@
 #include <QEventLoop>
 #include <QTimer>
 
-void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void DoEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void WaitForEvents(uint32_t maxMs) {
     if (maxMs == 0) {

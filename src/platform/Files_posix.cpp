@@ -9,7 +9,9 @@
 
 namespace Files {
 
-char Separator() { return '/'; }
+char Separator() {
+    return '/';
+}
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == Separator())
@@ -34,9 +36,15 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
-bool MakeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
-bool RemoveDirectory(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+bool MakeDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
+bool RemoveDirectory(const std::string& path) {
+    return ::rmdir(path.c_str()) == 0;
+}
 
 bool ListDirectory(const std::string& path, std::vector<DirEntry>& out) {
     out.clear();
@@ -77,7 +85,9 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     }
 }
 
-InputFile::~InputFile() { Close(); }
+InputFile::~InputFile() {
+    Close();
+}
 
 bool InputFile::Open(const std::string& path) {
     Close();
@@ -109,7 +119,9 @@ void InputFile::Close() {
     Fd_ = -1;
 }
 
-AtomicFileWriter::~AtomicFileWriter() { Abort(); }
+AtomicFileWriter::~AtomicFileWriter() {
+    Abort();
+}
 
 bool AtomicFileWriter::Begin(const std::string& target) {
     Abort();

@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 
-std::string BuiltInServerHost() { return OSTRAK_BUILTIN_SERVER_HOST; }
+std::string BuiltInServerHost() {
+    return OSTRAK_BUILTIN_SERVER_HOST;
+}
 
 bool ParseServerAddress(const std::string& text, ServerAddress& out) {
     ServerAddress parsed;

@@ -13,9 +13,15 @@ uint64_t MonotonicMs() {
 }
 } // namespace
 
-uint32_t GetTickCount() { return static_cast<uint32_t>(MonotonicMs() + g_offset.load()); }
+uint32_t GetTickCount() {
+    return static_cast<uint32_t>(MonotonicMs() + g_offset.load());
+}
 
 namespace TickControl {
-void StartAt(uint32_t value) { g_offset.store(static_cast<uint64_t>(value) - MonotonicMs()); }
-void Advance(uint32_t ms) { g_offset.fetch_add(ms); }
+void StartAt(uint32_t value) {
+    g_offset.store(static_cast<uint64_t>(value) - MonotonicMs());
+}
+void Advance(uint32_t ms) {
+    g_offset.fetch_add(ms);
+}
 } // namespace TickControl

@@ -9,7 +9,9 @@
 
 uint32_t GetTickCount();
 
-constexpr uint32_t ElapsedTicks(uint32_t start, uint32_t now) { return now - start; }
+constexpr uint32_t ElapsedTicks(uint32_t start, uint32_t now) {
+    return now - start;
+}
 
 namespace TickControl {
 // From now on GetTickCount() continues from value.

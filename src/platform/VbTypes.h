@@ -7,5 +7,9 @@ using VbBool = int16_t;
 constexpr VbBool True = -1;
 constexpr VbBool False = 0;
 
-constexpr VbBool ToVbBool(bool b) { return b ? True : False; }
-constexpr bool IsTrue(VbBool b) { return b != 0; }
+constexpr VbBool ToVbBool(bool b) {
+    return b ? True : False;
+}
+constexpr bool IsTrue(VbBool b) {
+    return b != 0;
+}
