@@ -4,7 +4,6 @@
 #include "platform/ErrorRecord.h"
 #include "platform/EventLoop.h"
 #include "platform/ServerConfig.h"
-#include "platform/TickCount.h"
 
 #include <utility>
 
@@ -13,16 +12,8 @@ namespace {
 // The pause between RetrieveHTML attempts when no hook is set: a wait on the
 // tick counter that lets events run.
 void WaitLettingEventsRun(int32_t ms) {
-    if (ms <= 0)
-        return;
-    uint32_t limit = static_cast<uint32_t>(ms);
-    uint32_t start = GetTickCount();
-    for (;;) {
-        uint32_t elapsed = ElapsedTicks(start, GetTickCount());
-        if (elapsed >= limit)
-            return;
-        WaitForEvents(limit - elapsed);
-    }
+    if (ms > 0)
+        WaitTicks(static_cast<uint32_t>(ms));
 }
 
 } // namespace

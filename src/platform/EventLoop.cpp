@@ -1,5 +1,7 @@
 #include "platform/EventLoop.h"
 
+#include "platform/TickCount.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -20,4 +22,14 @@ void WaitForEvents(uint32_t maxMs) {
     wake.setTimerType(Qt::PreciseTimer);
     wake.start(static_cast<int>(maxMs > 0x7FFFFFFFu ? 0x7FFFFFFFu : maxMs));
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void WaitTicks(uint32_t ms) {
+    const uint32_t start = GetTickCount();
+    for (;;) {
+        const uint32_t elapsed = ElapsedTicks(start, GetTickCount());
+        if (elapsed >= ms)
+            return;
+        WaitForEvents(ms - elapsed);
+    }
 }

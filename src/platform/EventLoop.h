@@ -17,3 +17,8 @@
 
 void DoEvents();
 void WaitForEvents(uint32_t maxMs);
+
+// Returns after at least ms milliseconds of the tick counter (TickCount.h),
+// letting events run meanwhile and blocking between them. ms == 0 returns
+// after the first check without running any event.
+void WaitTicks(uint32_t ms);
