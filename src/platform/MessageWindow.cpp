@@ -35,8 +35,8 @@ struct QueuedMessage {
 // Posted messages wait here, in order. A toolkit event (the doorbell) is
 // queued whenever messages wait and none is queued yet; its delivery hands
 // out waiting messages, at most BatchSize per turn so that timers, windows
-// and other sockets keep their turn. Nested event loops inside a window
-// procedure receive the doorbell too, so they see newer messages.
+// and other sockets keep their turn. A nested event loop inside a window
+// procedure receives the doorbell too, so it sees the messages still waiting.
 constexpr int BatchSize = 32;
 const QEvent::Type doorbellType = static_cast<QEvent::Type>(QEvent::registerEventType());
 std::mutex& queueLock = *new std::mutex;
@@ -63,6 +63,9 @@ public:
             }
             if (m.StillValid && !m.StillValid())
                 continue;
+            // A handler may run a nested event loop: the doorbell for what
+            // still waits is queued before the message is handed out.
+            RingIfWaiting(this);
             SendMessage(m.Window, m.Message, m.WParam, m.LParam);
         }
         RingIfWaiting(this);
