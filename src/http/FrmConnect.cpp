@@ -129,6 +129,10 @@ void FrmConnect::ServiceStep() {
         return;
     Winsock1_->CloseSocket();
     IdleTicks = 0;
+    // A transfer cut short by the watchdog is incomplete, whether or not its
+    // length was announced: it is never stored.
+    if (InFlight)
+        Fail("the transfer stalled");
     // A refused or reset connection (or a name resolution that could not be
     // started) leaves the socket object without a socket in a state that
     // CloseSocket cannot leave; a fresh object reads closed, so the next step
@@ -139,9 +143,10 @@ void FrmConnect::ServiceStep() {
 }
 
 void FrmConnect::RenewSocket() {
+    // The new object comes first, so that the socket service keeps running.
+    auto fresh = std::make_unique<CSocket>(static_cast<CSocketEvents*>(this));
     Winsock1_->SetOwner(nullptr);
-    Winsock1_.reset();
-    Winsock1_ = std::make_unique<CSocket>(static_cast<CSocketEvents*>(this));
+    Winsock1_ = std::move(fresh);
 }
 
 void FrmConnect::DropConnection() {
@@ -193,11 +198,13 @@ void FrmConnect::OnConnect() {
 }
 
 void FrmConnect::OnDataArrival(int32_t /*bytesTotal*/) {
-    IdleTicks = 0;
     Chunk.clear();
     Winsock1_->GetData(Chunk);
+    // Data of an abandoned or failed fetch is dropped, and it is no sign of
+    // life: it must not hold off the watchdog of the next request.
     if (Discarding || !InFlight || Chunk.empty())
         return;
+    IdleTicks = 0;
     ReceivedAny = true;
     BodyBytes_ += static_cast<int64_t>(Chunk.size());
 
@@ -286,9 +293,15 @@ bool FrmConnect::TransferEnded() const {
 
 bool FrmConnect::SettleTransfer() {
     if (Winsock1_->State() == SocketState::Error) {
-        Fail("the connection broke" +
-             (SocketErrorText.empty() ? std::string() : " (" + SocketErrorText + ")"));
-        return false;
+        // A reset after the whole announced body still delivered it all; the
+        // broken socket object is renewed by the next tick.
+        const bool bodyComplete = HeaderDone && ContentLength_ > 0 && BodyBytes_ >= ContentLength_;
+        if (!bodyComplete) {
+            Fail("the connection broke" +
+                 (SocketErrorText.empty() ? std::string() : " (" + SocketErrorText + ")"));
+            return false;
+        }
+        ReleasePending = true;
     }
     if (!ReceivedAny) {
         Fail("the server closed the connection without answering");

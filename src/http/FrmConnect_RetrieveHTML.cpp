@@ -23,6 +23,8 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
             if (InFlight && CurrentFile.empty() && ServerQueue[0].empty() && TransferEnded()) {
                 if (SettleTransfer()) {
                     InFlight = false;
+                    if (ReleasePending)
+                        DropConnection();
                     ResponseText_ = CutBody();
                     return ResponseText_;
                 }

@@ -89,4 +89,51 @@ TEST(Failures, LateDataAfterCloseConnectionsIsDropped) {
     EXPECT_TRUE(FolderEntries(dir.Path()).empty());
 }
 
+TEST(Failures, LateDataDoesNotHoldOffTheNextRequest) {
+    // The peer serves one connection at a time: the second is accepted once
+    // the abandoned first has trickled for 0.8 s.
+    Peer::Script trickle{Peer::Read(), Peer::Send(Response("", "abcd"))};
+    for (int i = 0; i < 80; ++i) {
+        trickle.push_back(Peer::Send("x"));
+        trickle.push_back(Peer::SleepMs(10));
+    }
+    Peer peer({trickle, Peer::Answer(Response("Content-Length: 6\r\n", "second"))});
+    TempDir dir;
+    FormDriver d(peer.Port());
+    d.Form.RetrieveFile("127.0.0.1", "/1", dir.File("1"));
+    ASSERT_TRUE(d.TickUntil([&] { return d.Form.BodyBytes() >= 4; }));
+    d.Form.CloseConnections();
+    d.Form.RetrieveFile("127.0.0.1", "/2", dir.File("2"));
+    // The abandoned connection keeps sending, yet the watchdog closes it on
+    // its 21st tick and the next tick connects for the waiting request.
+    int ticks = 0;
+    while (ticks < 23 && d.Form.QueuedRequests() > 0) {
+        d.Tick();
+        d.RunEvents(12);
+        ++ticks;
+    }
+    EXPECT_EQ(d.Form.QueuedRequests(), 0) << "still waiting after " << ticks << " ticks";
+    ASSERT_TRUE(d.TickUntilSettled());
+    EXPECT_TRUE(IsTrue(d.Form.DownDone)) << d.Form.FailureText;
+    EXPECT_EQ(TempDir::Read(dir.File("2")), "second");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("1")));
+}
+
+TEST(Failures, ResetAfterTheWholeAnnouncedBodyStillStoresIt) {
+    Peer peer({{Peer::Read(), Peer::Send(Response("Content-Length: 4\r\n", "abcd")),
+                Peer::SleepMs(100), Peer::Reset()},
+               Peer::Answer(Response("Content-Length: 6\r\n", "second"))});
+    TempDir dir;
+    FormDriver d(peer.Port());
+    d.Form.RetrieveFile("127.0.0.1", "/1", dir.File("1"));
+    ASSERT_TRUE(d.TickUntilSettled(300));
+    EXPECT_TRUE(IsTrue(d.Form.DownDone)) << d.Form.FailureText;
+    EXPECT_EQ(TempDir::Read(dir.File("1")), "abcd");
+    // The broken socket object is renewed at once: the next request does not
+    // wait for the watchdog.
+    d.Form.RetrieveFile("127.0.0.1", "/2", dir.File("2"));
+    ASSERT_TRUE(d.TickUntilSettled(10));
+    EXPECT_EQ(TempDir::Read(dir.File("2")), "second");
+}
+
 } // namespace

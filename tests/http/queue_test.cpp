@@ -74,4 +74,21 @@ TEST(Queue, StalledTransferIsClosedAfter21TicksWhenAnotherWaits) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("1")));
 }
 
+TEST(Queue, TransferCutByTheWatchdogIsNeverStoredEvenWithoutALength) {
+    Peer peer({{Peer::Read(), Peer::Send(Response("", "abcd")), Peer::WaitForClientClose(),
+                Peer::Close()},
+               Peer::Answer(Response("Content-Length: 6\r\n", "second"))});
+    TempDir dir;
+    FormDriver d(peer.Port());
+    d.Form.RetrieveFile("127.0.0.1", "/1", dir.File("1"));
+    d.Form.RetrieveFile("127.0.0.1", "/2", dir.File("2"));
+    ASSERT_TRUE(d.TickUntil([&] { return d.Form.BodyBytes() == 4; }));
+    ASSERT_TRUE(d.TickUntil([&] { return IsTrue(d.Form.DownFailed); }, 30));
+    EXPECT_NE(d.Form.FailureText.find("stalled"), std::string::npos) << d.Form.FailureText;
+    ASSERT_TRUE(d.TickUntil([&] { return std::filesystem::exists(dir.File("2")); }));
+    EXPECT_EQ(TempDir::Read(dir.File("2")), "second");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("1")));
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"2"});
+}
+
 } // namespace
