@@ -2,6 +2,7 @@
 
 #include "platform/BuildConfig.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 std::string BuiltInServerHost() {
@@ -34,7 +35,16 @@ bool ParseServerAddress(const std::string& text, ServerAddress& out) {
 
 ServerAddress ConfiguredServer() {
     ServerAddress result{BuiltInServerHost(), 80};
-    if (const char* env = std::getenv("OSTRAK_SERVER"))
-        ParseServerAddress(env, result);
+    const char* env = std::getenv("OSTRAK_SERVER");
+    if (env != nullptr && !ParseServerAddress(env, result)) {
+        // A mistyped override must not pass unnoticed: say which server is used.
+        static bool warned = false;
+        if (!warned)
+            std::fprintf(stderr,
+                         "OSTRAK_SERVER=\"%s\" is not host[:port] (port 1 to 65535); using the "
+                         "built-in server %s on port 80\n",
+                         env, result.Host.c_str());
+        warned = true;
+    }
     return result;
 }

@@ -13,7 +13,8 @@ struct ServerAddress {
 // The host built into this program (never changes while it runs).
 std::string BuiltInServerHost();
 // The server to talk to: OSTRAK_SERVER when set and well-formed, else the
-// built-in host on port 80.
+// built-in host on port 80 (a malformed OSTRAK_SERVER is reported once on
+// stderr).
 ServerAddress ConfiguredServer();
 // Parses "host[:port]"; false when the text is empty or the port is not a
 // number from 1 to 65535.
