@@ -10,7 +10,6 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ostrak Installer"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Ostrak Installer"));
     QApplication::setApplicationVersion(QStringLiteral(OSTRAK_VERSION_TEXT));
 
     QtDialogs dialogs;

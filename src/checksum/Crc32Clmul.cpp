@@ -250,6 +250,9 @@ bool Crc32Vpclmul512Supported() {
 uint32_t Crc32Clmul(uint32_t reg, const uint8_t* p, size_t n) {
     return Crc32Slice16(reg, p, n);
 }
+uint32_t Crc32Vpclmul256(uint32_t reg, const uint8_t* p, size_t n) {
+    return Crc32Slice16(reg, p, n);
+}
 uint32_t Crc32Vpclmul512(uint32_t reg, const uint8_t* p, size_t n) {
     return Crc32Slice16(reg, p, n);
 }
@@ -257,8 +260,7 @@ bool Crc32ClmulSupported() {
     return false;
 }
 bool Crc32Vpclmul256Supported() {
-    return Crc32ClmulSupported() && __builtin_cpu_supports("avx2") &&
-           __builtin_cpu_supports("vpclmulqdq");
+    return false;
 }
 
 bool Crc32Vpclmul512Supported() {
