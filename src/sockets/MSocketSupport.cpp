@@ -30,6 +30,13 @@ namespace {
 
 using Registry = std::map<std::string, CSocket*>;
 using BufferRegistry = std::map<std::string, std::shared_ptr<HostEntBuffer>>;
+// A pending resolution: its socket object and the answer block the lookup
+// writes into (the object's filed block until a newer resolution replaces it).
+struct PendingResolution {
+    CSocket* Object;
+    std::shared_ptr<HostEntBuffer> Block;
+};
+using ResolutionRegistry = std::map<std::string, PendingResolution>;
 
 VbBool WinsockStarted_ = False;
 int32_t MaxDatagramSize_ = 0;
@@ -38,7 +45,7 @@ uint32_t ResolveMessage_ = 0;
 WindowHandle SocketWindow_ = 0;
 WindowProcedure PreviousWindowProc = nullptr;
 std::optional<Registry> SocketRegistry;
-std::optional<Registry> ResolveRegistry;
+std::optional<ResolutionRegistry> ResolveRegistry;
 std::optional<BufferRegistry> ResolveBuffers;
 
 std::string Key(char letter, long long value) {
@@ -79,12 +86,17 @@ void HandleResolveMessage(uintptr_t wParam, intptr_t lParam) {
     auto r = ResolveRegistry->find(RequestKey(request));
     if (r == ResolveRegistry->end())
         return;
-    CSocket* object = r->second;
+    CSocket* object = r->second.Object;
+    std::shared_ptr<HostEntBuffer> block = r->second.Block;
     std::string objectKey = ObjectKey(object);
     auto b = ResolveBuffers->find(objectKey);
-    if (b == ResolveBuffers->end())
+    if (b == ResolveBuffers->end() || b->second != block) {
+        // The object has started a newer resolution since: this answer is
+        // superseded and dropped, success or failure.
+        ResolveRegistry->erase(r);
+        DiscardResolveRegistriesWhenEmpty();
         return;
-    std::shared_ptr<HostEntBuffer> block = b->second;
+    }
 
     IgnoreErrors([&] {
         if (error != 0) {
@@ -143,6 +155,10 @@ VbBool DestroySocketWindow() {
     SetWindowProcedure(SocketWindow_, PreviousWindowProc);
     bool destroyed = DestroyMessageWindow(SocketWindow_);
     SocketWindow_ = 0;
+    // Pending answers can only go to the window that is gone: they will never
+    // arrive, so their entries and blocks go too.
+    ResolveRegistry.reset();
+    ResolveBuffers.reset();
     return ToVbBool(destroyed);
 }
 
@@ -226,7 +242,7 @@ int32_t ResolveHost(const std::string& hostName, CSocket* object) {
     (*ResolveBuffers)[objectKey] = block;
     int32_t request = WsAsyncGetHostByName(SocketWindow_, ResolveMessage_, hostName, block);
     if (request != 0) {
-        (*ResolveRegistry)[RequestKey(request)] = object;
+        (*ResolveRegistry)[RequestKey(request)] = PendingResolution{object, block};
         return request;
     }
     int32_t code = WsGetLastError();
@@ -240,7 +256,7 @@ void ForgetSocketObject(CSocket* object) {
     if (!ResolveRegistry)
         return;
     for (auto it = ResolveRegistry->begin(); it != ResolveRegistry->end();)
-        it = it->second == object ? ResolveRegistry->erase(it) : std::next(it);
+        it = it->second.Object == object ? ResolveRegistry->erase(it) : std::next(it);
     ResolveBuffers->erase(ObjectKey(object));
     DiscardResolveRegistriesWhenEmpty();
 }

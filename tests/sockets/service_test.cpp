@@ -220,6 +220,41 @@ TEST(Service, AnswerForAnEndedObjectIsDropped) {
     EXPECT_EQ(next.State(), SocketState::Closed);
 }
 
+TEST(Service, NewerResolutionOfTheSameObjectSupersedesTheOlder) {
+    LoopbackListener listener;
+    CSocket keeper; // keeps the socket window alive across CloseSocket
+    keeper.Bind(0, "127.0.0.1");
+    CSocket s;
+    Recorder r(&s);
+    s.Connect(std::string("nohost..invalid"), int32_t(listener.Port()));
+    s.CloseSocket();
+    s.Connect(std::string("localhost"), int32_t(listener.Port()));
+    ASSERT_EQ(PendingResolutionCount(), 2);
+    // The failure of the first lookup is stale: only the second one counts.
+    ASSERT_TRUE(WaitUntil([&] { return r.Has("Connect") || !r.Errors.empty(); }));
+    EXPECT_TRUE(r.Errors.empty()) << r.Errors[0].Description;
+    EXPECT_EQ(s.State(), SocketState::Connected);
+    ASSERT_TRUE(WaitUntil([] { return WsPendingLookups() == 0; }));
+    RunEventsFor(20);
+    EXPECT_EQ(PendingResolutionCount(), -1);
+}
+
+TEST(Service, ClosingTheLastSocketWhileResolvingForgetsTheResolution) {
+    LoopbackListener listener;
+    CSocket s;
+    Recorder r(&s);
+    s.Connect(std::string("localhost"), int32_t(listener.Port()));
+    ASSERT_EQ(PendingResolutionCount(), 1);
+    s.CloseSocket();
+    // The window is gone with the last socket, and the answer with it.
+    EXPECT_EQ(SocketWindow(), 0);
+    EXPECT_EQ(PendingResolutionCount(), -1);
+    ASSERT_TRUE(WaitUntil([] { return WsPendingLookups() == 0; }));
+    RunEventsFor(20);
+    EXPECT_TRUE(r.Log.empty());
+    EXPECT_EQ(s.State(), SocketState::Closed);
+}
+
 TEST(Conversions, PortsBetweenUnsignedAndInteger) {
     const std::pair<int32_t, int16_t> table[] = {{0, 0},          {1, 1},      {32767, 32767},
                                                  {32768, -32768}, {65535, -1}, {80, 80}};
