@@ -31,10 +31,18 @@ struct DirEntry {
 // False when the folder cannot be read.
 bool ListDirectory(const std::string& path, std::vector<DirEntry>& out);
 
+// Swaps two existing paths in one step (both keep existing throughout).
+// False when the system cannot; nothing has changed then.
+bool ExchangePaths(const std::string& a, const std::string& b);
+// Flushes a folder's entries (names created, renamed or removed in it) to the device.
+bool SyncDirectory(const std::string& path);
+
 // Reads a whole (small) file; false when it cannot.
 bool ReadWholeFile(const std::string& path, std::string& out);
 
-// A file opened for reading in chunks; closed by the destructor on every path.
+// A regular file opened for reading in chunks; closed by the destructor on
+// every path. Opening anything else (a folder, a pipe, a device) fails at
+// once, without waiting for a writer.
 class InputFile {
 public:
     InputFile() = default;

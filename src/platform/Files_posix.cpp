@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h> // renameat2
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,6 +70,24 @@ bool ListDirectory(const std::string& path, std::vector<DirEntry>& out) {
     return true;
 }
 
+bool ExchangePaths(const std::string& a, const std::string& b) {
+#ifdef RENAME_EXCHANGE
+    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+#else
+    (void)a, (void)b;
+    return false;
+#endif
+}
+
+bool SyncDirectory(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out) {
     InputFile in;
     if (!in.Open(path))
@@ -91,11 +110,17 @@ InputFile::~InputFile() {
 
 bool InputFile::Open(const std::string& path) {
     Close();
-    Fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a pipe does not wait for a writer.
+    Fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (Fd_ < 0)
         return false;
     struct stat st {};
-    if (::fstat(Fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(Fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Close();
+        return false;
+    }
+    const int flags = ::fcntl(Fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(Fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         Close();
         return false;
     }

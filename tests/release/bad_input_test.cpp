@@ -83,6 +83,21 @@ TEST(ReleaseRefuses, BadSourceFolders) {
              ::symlink("/nonexistent/ostrak-target", s.File("gone.pak").c_str());
              return std::string("gone.pak");
          }},
+        {"empty file (its checksum text would be blank in the installer)",
+         [](const TempDir& s) {
+             s.Write("empty.dat", "");
+             return std::string("empty.dat");
+         }},
+        {"missing support library",
+         [](const TempDir& s) {
+             ::unlink(s.File("gdiplus.dll").c_str());
+             return std::string("gdiplus.dll");
+         }},
+        {"support library in another case",
+         [](const TempDir& s) {
+             ::rename(s.File("Unzip32.dll").c_str(), s.File("unzip32.dll").c_str());
+             return std::string("Unzip32.dll");
+         }},
         {"symbolic link out of the folder",
          [](const TempDir& s) {
              ::symlink("/etc/hostname", s.File("escape.pak").c_str());

@@ -9,9 +9,10 @@
 namespace {
 
 const std::map<std::string, std::string> GameFiles = {
-    {"data1.pak", RandomBytes(5000, 2)},     {"Data2.pak", "second"},
+    {"data1.pak", RandomBytes(5000, 2)},
+    {"Data2.pak", "second"},
     {"music1.ogg", RandomBytes(2500000, 3)}, // larger than one copy chunk
-    {"\xE9t\xE9.txt", "accented name"},      {"empty.dat", ""},
+    {"\xE9t\xE9.txt", "accented name"},
 };
 
 void WriteGameFiles(const TempDir& source) {

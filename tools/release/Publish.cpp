@@ -73,6 +73,8 @@ std::vector<std::string> ScanSource(const std::string& dir, std::ostream& err) {
             throw ToolError(path + ": name holds " +
                             (c == ' ' ? std::string("a space") : "\"" + std::string(1, c) + "\"") +
                             ", which the installer cannot request");
+        if (Files::FileLength(path) == 0)
+            throw ToolError(path + ": is empty; the installer cannot verify an empty file");
         if (e.Name == ListName || e.Name == VersionPage) {
             err << "ostrak_release: note: " << Printable(path)
                 << " is not copied; a new one is written\n";
@@ -82,6 +84,10 @@ std::vector<std::string> ScanSource(const std::string& dir, std::ostream& err) {
     }
     if (std::find(names.begin(), names.end(), GameExe) == names.end())
         throw ToolError(dir + ": no " + GameExe + " (the version text is its checksum)");
+    // The installer fetches the three libraries on every run, by these exact names.
+    for (const std::string& library : SupportLibraries)
+        if (std::find(names.begin(), names.end(), library) == names.end())
+            throw ToolError(dir + ": no " + library + " (the installer places it on every run)");
     const auto listed = std::count_if(names.begin(), names.end(), IsListed);
     if (listed > 255)
         throw ToolError(dir + ": " + std::to_string(listed) +
@@ -109,9 +115,16 @@ uint32_t CopyFile(const std::string& from, const std::string& to) {
         if (!out.Write(buffer.data(), static_cast<size_t>(got)))
             throw ToolError(to + ": cannot be written (disk full?)");
     }
-    if (!out.Commit())
+    if (!out.Sync() || !out.Commit())
         throw ToolError(to + ": cannot be written");
     return ~reg;
+}
+
+// Writes a small file whole and on the device.
+void WriteDurably(const std::string& path, const std::string& bytes) {
+    Files::AtomicFileWriter out;
+    if (!out.Begin(path) || !out.Write(bytes.data(), bytes.size()) || !out.Sync() || !out.Commit())
+        throw ToolError(path + ": cannot be written");
 }
 
 // A new, empty folder next to the target, named prefix + a unique suffix.
@@ -171,6 +184,12 @@ void MoveIntoPlace(const std::string& outDir, const std::string& built, const st
             throw ToolError(target + ": cannot be created (" + ec.message() + ")");
         return;
     }
+    // Where the system can, the two trees swap places in one step, so that a
+    // server never finds the folder missing.
+    if (Files::ExchangePaths(built, target)) {
+        fs::remove_all(built, ec);
+        return;
+    }
     const std::string old = MakeScratchFolder(outDir, ".crc.old-");
     Files::RemoveDirectory(old); // only its name is wanted
     fs::rename(target, old, ec);
@@ -205,11 +224,10 @@ void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>
     }
 
     const std::string version = Crc32Text(exeCrc);
-    if (!Files::WriteWholeFile(Files::JoinPath(built, VersionPage), version))
-        throw ToolError(Files::JoinPath(built, VersionPage) + ": cannot be written");
-    const std::string list = EncodeFileList(options.Seed, entries, exeCrc);
-    if (!Files::WriteWholeFile(Files::JoinPath(built, ListName), list))
-        throw ToolError(Files::JoinPath(built, ListName) + ": cannot be written");
+    WriteDurably(Files::JoinPath(built, VersionPage), version);
+    WriteDurably(Files::JoinPath(built, ListName), EncodeFileList(options.Seed, entries, exeCrc));
+    if (!Files::SyncDirectory(built))
+        throw ToolError(built + ": cannot be written");
 
     MoveIntoPlace(options.OutDir, built, target);
     guard.Release();

@@ -21,8 +21,9 @@ const char* const HelpText = R"(Usage:
 Publishes a release of Ostrak for the game's web server.
 
 SOURCE_DIR holds the files of the release side by side, without subfolders:
-ostrak.exe (required), the game files, and the support libraries
-CGZipLibrary.dll, gdiplus.dll and Unzip32.dll.
+ostrak.exe, the game files, and the support libraries CGZipLibrary.dll,
+gdiplus.dll and Unzip32.dll (all four required, by these exact names). Empty
+files are refused: the installer cannot verify them.
 
 Writes OUT_DIR/crc/ (OUT_DIR is created when missing; its parent must exist):
   crc/<file>     a copy of every file of SOURCE_DIR
