@@ -11,8 +11,9 @@ void ConnectPending(int32_t s);
 void ConnectedAtOnce(int32_t s);
 // The socket listens now.
 void Listening(int32_t s);
-// An accept was attempted on s.
-void Accepted(int32_t s);
+// An accept was attempted on s; outOfResources when it failed for lack of
+// descriptors or memory (the connection still waits).
+void Accepted(int32_t s, bool outOfResources);
 // A receive asked s for requested bytes and got result (-1: failed with
 // errnoValue).
 void Received(int32_t s, int32_t requested, long result, int errnoValue);

@@ -1,6 +1,7 @@
 #include "platform/AsyncSelect.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
@@ -31,6 +32,9 @@ struct Registration {
     std::unique_ptr<QSocketNotifier> Read;
     std::unique_ptr<QSocketNotifier> Write;
 };
+
+// After an accept failed for lack of descriptors or memory.
+constexpr int AcceptRetryMs = 100;
 
 std::unordered_map<int32_t, std::unique_ptr<Registration>> registrations;
 std::unordered_set<uint64_t> activeIds;
@@ -203,9 +207,23 @@ void Listening(int32_t s) {
     }
 }
 
-void Accepted(int32_t s) {
-    if (Registration* r = Find(s))
+void Accepted(int32_t s, bool outOfResources) {
+    Registration* r = Find(s);
+    if (r == nullptr)
+        return;
+    if (!outOfResources) {
         ArmRead(*r);
+        return;
+    }
+    // The connection still waits and cannot be taken until a descriptor or
+    // memory frees up: look again a little later instead of at once, which
+    // would spin.
+    const uint64_t id = r->Id;
+    QTimer::singleShot(AcceptRetryMs, [s, id] {
+        Registration* again = Find(s);
+        if (again != nullptr && again->Id == id)
+            ArmRead(*again);
+    });
 }
 
 void Received(int32_t s, int32_t requested, long result, int errnoValue) {

@@ -278,7 +278,8 @@ int32_t WsAccept(int32_t s, WsAddress* peer) {
     socklen_t len = sizeof sa;
     int fd = ::accept4(s, reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
     int e = errno;
-    AsyncSelectHooks::Accepted(s);
+    AsyncSelectHooks::Accepted(s, fd < 0 &&
+                                      (e == EMFILE || e == ENFILE || e == ENOBUFS || e == ENOMEM));
     if (fd < 0) {
         errno = e;
         return FailErrno();

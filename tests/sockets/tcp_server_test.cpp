@@ -1,6 +1,10 @@
 // A CSocket on the server side: binding, listening, accepting, and sending
 // to a peer that reads slowly.
+#include <algorithm>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "SocketTestSupport.h"
 #include "platform/ErrorRecord.h"
@@ -79,6 +83,41 @@ TEST(Listen, FailedAcceptReportsMinusOne) {
     ASSERT_TRUE(WaitUntil([&] { return r.Has("Request"); }));
     EXPECT_EQ(r.Requests, std::vector<int32_t>{-1});
     EXPECT_EQ(server.State(), SocketState::Listening);
+}
+
+TEST(Listen, AcceptOutOfDescriptorsRetriesCalmlyAndRecovers) {
+    CSocket server;
+    Recorder r(&server);
+    std::vector<std::unique_ptr<CSocket>> children;
+    r.OnRequestHook = [&](int32_t id) {
+        if (id == -1)
+            return;
+        children.push_back(std::make_unique<CSocket>());
+        children.back()->Accept(id);
+    };
+    server.Bind(0, "127.0.0.1");
+    server.Listen();
+    auto client = ConnectLoopback(BoundPortOf(server));
+    ASSERT_TRUE(client);
+
+    // No descriptor left: the lowest free number is the limit.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowest = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lowest, 0);
+    ::close(lowest);
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(lowest);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    RunEventsFor(300);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+
+    // A failing accept is tried again about every 100 ms, not in a spin.
+    const auto failures = std::count(r.Requests.begin(), r.Requests.end(), -1);
+    EXPECT_GE(failures, 1);
+    EXPECT_LE(failures, 6);
+    ASSERT_TRUE(WaitUntil([&] { return !children.empty(); }));
+    EXPECT_EQ(children.back()->State(), SocketState::Connected);
 }
 
 TEST(Listen, FailuresCarryTheirSource) {
