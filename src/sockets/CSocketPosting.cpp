@@ -51,6 +51,8 @@ void CSocket::PostSocketEvent(int32_t eventCode, int32_t errorCode) {
             int32_t requestID = WsAccept(SocketHandle_, &peer);
             if (Owner != nullptr)
                 Owner->OnConnectionRequest(requestID);
+            else if (requestID != -1)
+                WsCloseSocket(requestID); // nobody could ever take it over
             break;
         }
         case FD_CONNECT: {

@@ -120,6 +120,17 @@ TEST(Listen, AcceptOutOfDescriptorsRetriesCalmlyAndRecovers) {
     EXPECT_EQ(children.back()->State(), SocketState::Connected);
 }
 
+TEST(Listen, ConnectionOfferedToNoOwnerIsClosed) {
+    CSocket server; // no owner to take the connection over
+    server.Bind(0, "127.0.0.1");
+    server.Listen();
+    auto client = ConnectLoopback(BoundPortOf(server));
+    ASSERT_TRUE(client);
+    RunEventsFor(200); // the accept notification is handled meanwhile
+    EXPECT_TRUE(client->WaitForClose(1000)) << "the accepted socket must not be left open";
+    EXPECT_EQ(server.State(), SocketState::Listening);
+}
+
 TEST(Listen, FailuresCarryTheirSource) {
     LoopbackListener taken;
     {
