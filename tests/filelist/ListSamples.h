@@ -19,3 +19,17 @@ inline std::vector<FileListEntry> SampleEntries(int count, size_t maxName = 40) 
     }
     return out;
 }
+
+// A list written by hand from the layout with the known keys of seed 37
+// (113, 74, 29, 192, 9): count 1, name "ab", checksum 0x11223344.
+inline std::string HandMadeList() {
+    return {37,
+            static_cast<char>(1 ^ 113),
+            static_cast<char>(2 ^ 74),
+            static_cast<char>('a' ^ 29),
+            static_cast<char>('b' ^ 192),
+            static_cast<char>(0x44 ^ 9),
+            0x33,
+            0x22,
+            0x11};
+}

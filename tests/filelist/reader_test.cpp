@@ -70,15 +70,7 @@ TEST(ReadFileList, RoundTripsWithEverySeed) {
 // A list written by hand from the layout with known keys (seed 37:
 // 113, 74, 29, ...): count 1, name "ab", checksum 0x11223344.
 TEST(ReadFileList, DecodesHandMadeList) {
-    const std::string bytes = {37,
-                               static_cast<char>(1 ^ 113),
-                               static_cast<char>(2 ^ 74),
-                               static_cast<char>('a' ^ 29),
-                               static_cast<char>('b' ^ 192),
-                               static_cast<char>(0x44 ^ 9),
-                               0x33,
-                               0x22,
-                               0x11};
+    const std::string bytes = HandMadeList();
     FileListTable table;
     ASSERT_EQ(DecodeFileList(bytes, table), FileListStatus::Read);
     ExpectTableHolds(table, {{"ab", 0x11223344}});
