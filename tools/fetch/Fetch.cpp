@@ -2,6 +2,7 @@
 
 #include "Progress.h"
 #include "http/FrmConnect.h"
+#include "http/StallRule.h"
 #include "platform/ErrorRecord.h"
 #include "platform/EventLoop.h"
 #include "platform/TickCount.h"
@@ -50,7 +51,7 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
                 warnedNoLength = true;
                 progress << "ostrak_fetch: warning: the server announced no Content-Length; "
                             "the installer gives such a transfer "
-                         << StallMs / 1000 << " s\n";
+                         << StallRule::StallMs / 1000 << " s\n";
             }
             double p = form.DownPerc;
             if (p != last) {
@@ -58,16 +59,16 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
                 last = form.DownPerc;
                 continue;
             }
-            if (ElapsedTicks(stallStart, now) > StallMs)
+            if (StallRule::Stalled(stallStart, now))
                 break;
         }
-        if (retries + 1 > MaxRetries) {
-            progress << "ostrak_fetch: failed: no progress for " << StallMs / 1000 << " s, "
-                     << MaxRetries + 1 << " times" << SocketHint(form) << "\n";
+        if (retries + 1 > StallRule::MaxRetries) {
+            progress << "ostrak_fetch: failed: no progress for " << StallRule::StallMs / 1000
+                     << " s, " << StallRule::MaxRetries + 1 << " times" << SocketHint(form) << "\n";
             return 1;
         }
-        progress << "ostrak_fetch: no progress for " << StallMs / 1000 << " s, retrying ("
-                 << retries + 1 << ")" << SocketHint(form) << "\n";
+        progress << "ostrak_fetch: no progress for " << StallRule::StallMs / 1000
+                 << " s, retrying (" << retries + 1 << ")" << SocketHint(form) << "\n";
         form.CloseConnections();
     }
 }
