@@ -45,6 +45,23 @@
 
 class FrmConnect : private CSocketEvents {
 public:
+    // Where the fetch on the current connection stands.
+    enum class TransferPhase : uint8_t {
+        // No fetch on the connection: whatever arrives is dropped (none was
+        // sent yet, or the fetch was stored, abandoned or failed).
+        Idle,
+        // The request went out; nothing has arrived yet.
+        Requested,
+        // The header block is arriving.
+        Header,
+        // The header block is complete; the body is arriving.
+        Body,
+        // The fetch is over and its connection is to be released by the next
+        // tick (it failed inside a socket event, or the connection broke
+        // after the whole body); arrivals are dropped.
+        Releasing,
+    };
+
     static constexpr const char* Caption = "HTTP Connect Form for Ostrak";
     static constexpr int QueueSlots = 5;
     static constexpr uint32_t TimerIntervalMs = 100;
@@ -112,6 +129,7 @@ public:
     int64_t ContentLength() const { return ContentLength_; }
     // Requests waiting in the queue (not counting the one in flight).
     int QueuedRequests() const;
+    TransferPhase Phase() const { return Phase_; }
 
     // The socket object. It may be replaced by a fresh one when a failed
     // connection leaves it in its error state, so do not keep the reference.
@@ -129,16 +147,32 @@ private:
     void OnError(int16_t Number, std::string& Description, int32_t Scode, const std::string& Source,
                  const std::string& HelpFile, int32_t HelpContext, VbBool& CancelDisplay) override;
 
+    // One queued request. A slot is free when its Server is empty; then all
+    // three are empty.
+    struct Request {
+        std::string Server;
+        std::string Url;
+        // Target file path; empty when the body stays in memory.
+        std::string File;
+    };
+
     void Enqueue(const std::string& server, const std::string& url, const std::string& file);
     // Connects for slot 1 when the socket is closed, else counts an idle tick.
     void ServiceStep();
     // Reads the header block once its blank line has arrived at index at.
     void CompleteHeader(size_t at);
     void TakeBody(std::string_view bytes);
+    // A request was sent on the current connection and its fetch is unsettled.
+    bool InFlight() const;
+    // The blank line that ends the header block has been seen.
+    bool HeaderDone() const { return Phase_ == TransferPhase::Body; }
     // The connection of the fetch in flight has ended (closed or failed).
     bool TransferEnded() const;
     // Settles an ended fetch: true when it is complete and sound, else Fail.
     bool SettleTransfer();
+    // Ends the fetch in flight: Idle, or Releasing while its connection is
+    // not closed yet.
+    void EndTransfer();
     // Marks the fetch in flight failed and drops what it gathered.
     void Fail(std::string reason);
     // Releases a connection whose data is no longer wanted (from a tick or
@@ -149,24 +183,14 @@ private:
     std::string CutBody() const;
 
     std::unique_ptr<CSocket> Winsock1_;
-    std::array<std::string, QueueSlots> ServerQueue;
-    std::array<std::string, QueueSlots> UrlQueue;
-    std::array<std::string, QueueSlots> FileQueue;
+    // Slot 0 is the head.
+    std::array<Request, QueueSlots> Queue;
     std::string ResponseText_;
     int64_t BodyBytes_ = 0;
     int64_t ContentLength_ = 0;
-    bool HeaderDone = false;
     int16_t IdleTicks = 0;
     std::string CurrentFile;
-
-    // A request was sent on the current connection and its fetch is unsettled.
-    bool InFlight = false;
-    // Arrivals on the current connection are dropped (abandoned or failed).
-    bool Discarding = false;
-    // Something arrived on the current connection.
-    bool ReceivedAny = false;
-    // The connection of a failed fetch is to be released by the next tick.
-    bool ReleasePending = false;
+    TransferPhase Phase_ = TransferPhase::Idle;
     size_t SearchFrom = 0;
     std::string Chunk;
     BodyFile Body;

@@ -20,10 +20,10 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
 
         uint32_t start = GetTickCount();
         for (;;) {
-            if (InFlight && CurrentFile.empty() && ServerQueue[0].empty() && TransferEnded()) {
+            if (InFlight() && CurrentFile.empty() && Queue[0].Server.empty() && TransferEnded()) {
                 if (SettleTransfer()) {
-                    InFlight = false;
-                    if (ReleasePending)
+                    EndTransfer();
+                    if (Phase_ == TransferPhase::Releasing)
                         DropConnection();
                     ResponseText_ = CutBody();
                     return ResponseText_;
@@ -39,7 +39,7 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
             }
             WaitForEvents(std::min(RetrieveHTMLWaitMs + 1 - elapsed, WaitSliceMs));
         }
-        if (ReleasePending)
+        if (Phase_ == TransferPhase::Releasing)
             DropConnection();
         CloseConnections();
         if (attempt < RetrieveHTMLAttempts)
