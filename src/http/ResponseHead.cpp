@@ -11,6 +11,9 @@ size_t FindBlankLine(std::string_view text, size_t from) {
 
 namespace {
 
+// Longer announced lengths count as none.
+constexpr int64_t MaxLength = int64_t{1} << 62;
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -29,9 +32,11 @@ int64_t DecimalOrZero(std::string_view text) {
         char c = text[i];
         if (c < '0' || c > '9')
             return 0;
-        value = value * 10 + (c - '0');
-        if (value > (int64_t{1} << 62))
+        // Checked before the multiplication, which must never overflow.
+        int digit = c - '0';
+        if (value > (MaxLength - digit) / 10)
             return 0;
+        value = value * 10 + digit;
     }
     return value;
 }

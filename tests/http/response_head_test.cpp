@@ -26,6 +26,12 @@ TEST(ResponseHead, ContentLengthRules) {
         {"blanks around the value", "HTTP/1.0 200 OK\r\nContent-Length:   77  ", 77},
         {"beyond 32 bits", "HTTP/1.0 200 OK\r\nContent-Length: 5000000000", 5000000000},
         {"absurdly long", "HTTP/1.0 200 OK\r\nContent-Length: 99999999999999999999999", 0},
+        {"largest accepted (2^62)", "HTTP/1.0 200 OK\r\nContent-Length: 4611686018427387904",
+         4611686018427387904},
+        {"one past the largest", "HTTP/1.0 200 OK\r\nContent-Length: 4611686018427387905", 0},
+        {"2^64 + 5 does not wrap to 5", "HTTP/1.0 200 OK\r\nContent-Length: 18446744073709551621",
+         0},
+        {"leading zeros", "HTTP/1.0 200 OK\r\nContent-Length: 000000000000000000000005", 5},
         {"status line counts", "HTTP/1.0 200 Content-Length 3\r\nContent-Length: 4", 0},
     };
     for (const LengthCase& c : cases)
