@@ -169,6 +169,7 @@ void FrmConnect::OnConnect() {
     ResponseText_.clear();
     BodyBytes_ = 0;
     ContentLength_ = 0;
+    DeclaredLength_ = 0;
     Body.Abort();
     Phase_ = TransferPhase::Idle;
     SearchFrom = 0;
@@ -229,6 +230,7 @@ void FrmConnect::CompleteHeader(size_t at) {
     BodyBytes_ -= static_cast<int64_t>(at + ResponseHead::BlankLine.size());
     std::string_view header(ResponseText_.data(), at);
     ContentLength_ = ResponseHead::ContentLength(header);
+    DeclaredLength_ = ResponseHead::DeclaredLength(header);
     std::string_view status = ResponseHead::StatusLine(header);
     if (!ResponseHead::IsSuccessStatus(status)) {
         Fail("the server answered \"" + std::string(status) + "\"");
@@ -286,10 +288,10 @@ bool FrmConnect::TransferEnded() const {
 
 bool FrmConnect::SettleTransfer() {
     if (Winsock1_->State() == SocketState::Error) {
-        // A reset after the whole announced body still delivered it all; the
+        // A reset after the whole declared body still delivered it all; the
         // broken socket object is renewed as the fetch ends.
         const bool bodyComplete =
-            HeaderDone() && ContentLength_ > 0 && BodyBytes_ >= ContentLength_;
+            HeaderDone() && DeclaredLength_ > 0 && BodyBytes_ >= DeclaredLength_;
         if (!bodyComplete) {
             Fail("the connection broke" +
                  (SocketErrorText.empty() ? std::string() : " (" + SocketErrorText + ")"));
@@ -304,9 +306,9 @@ bool FrmConnect::SettleTransfer() {
         Fail("the response has no header block");
         return false;
     }
-    if (ContentLength_ > 0 && BodyBytes_ < ContentLength_) {
+    if (DeclaredLength_ > 0 && BodyBytes_ < DeclaredLength_) {
         Fail("the connection closed after " + std::to_string(BodyBytes_) + " of " +
-             std::to_string(ContentLength_) + " announced bytes");
+             std::to_string(DeclaredLength_) + " announced bytes");
         return false;
     }
     return true;

@@ -22,10 +22,13 @@
 // or not at all: the body of a file fetch streams into a temporary file beside
 // the target, renamed over it when the server has closed the connection. A
 // fetch that fails (no header block, a status other than 2xx, a header block
-// over 64 KiB, an in-memory body over 1 MiB, a body shorter than announced, a
-// reset connection, a target that cannot be written) leaves the target as it
-// was, keeps DownDone false and sets DownFailed, with the reason in
-// FailureText.
+// over 64 KiB, an in-memory body over 1 MiB, a body shorter than its
+// "Content-Length:" header declares, a body more than 1 MiB longer than
+// announced, a reset connection, a target that cannot be written) leaves the
+// target as it was, keeps DownDone false and sets DownFailed, with the reason
+// in FailureText. A line that merely contains "Content-Length" (such as
+// "X-Original-Content-Length:") still sets the announced length for progress,
+// but the body is held only to a real "Content-Length:" header.
 //
 // Runs on the user-interface thread. Socket events and ticks arrive from the
 // event loop; RetrieveHTML lets them run inside its wait. Errors inside a
@@ -188,6 +191,9 @@ private:
     std::string ResponseText_;
     int64_t BodyBytes_ = 0;
     int64_t ContentLength_ = 0;
+    // The real "Content-Length:" header's value (0: none): the length the
+    // body has to reach.
+    int64_t DeclaredLength_ = 0;
     int16_t IdleTicks = 0;
     std::string CurrentFile;
     TransferPhase Phase_ = TransferPhase::Idle;

@@ -38,6 +38,25 @@ TEST(ResponseHead, ContentLengthRules) {
         EXPECT_EQ(ResponseHead::ContentLength(c.Header), c.Expected) << c.Name;
 }
 
+TEST(ResponseHead, DeclaredLengthComesOnlyFromARealHeader) {
+    const LengthCase cases[] = {
+        {"plain", "HTTP/1.0 200 OK\r\nContent-Length: 1234", 1234},
+        {"behind a line that contains the name",
+         "HTTP/1.0 200 OK\r\nX-Original-Content-Length: 999\r\nContent-Length: 5", 5},
+        {"only a line that contains the name", "HTTP/1.0 200 OK\r\nX-Content-Length: 9", 0},
+        {"not at the line start", "HTTP/1.0 200 OK\r\n Content-Length: 9", 0},
+        {"no colon", "HTTP/1.0 200 OK\r\nContent-Length 9", 0},
+        {"lower case", "HTTP/1.0 200 OK\r\ncontent-length: 9", 0},
+        {"no blank after the colon", "HTTP/1.0 200 OK\r\nContent-Length:77", 77},
+        {"first real header wins", "HTTP/1.0 200 OK\r\nContent-Length: 4\r\nContent-Length: 8", 4},
+        {"not a number", "HTTP/1.0 200 OK\r\nContent-Length: 4x", 0},
+        {"too long", "HTTP/1.0 200 OK\r\nContent-Length: 18446744073709551621", 0},
+        {"status line", "Content-Length: 3\r\nServer: x", 3},
+    };
+    for (const LengthCase& c : cases)
+        EXPECT_EQ(ResponseHead::DeclaredLength(c.Header), c.Expected) << c.Name;
+}
+
 TEST(ResponseHead, SuccessStatus) {
     const std::pair<const char*, bool> cases[] = {
         {"HTTP/1.0 200 OK", true},    {"HTTP/1.1 204 No Content", true},
