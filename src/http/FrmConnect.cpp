@@ -5,6 +5,7 @@
 #include "platform/EventLoop.h"
 #include "platform/ServerConfig.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -254,6 +255,11 @@ void FrmConnect::CompleteHeader(size_t at) {
 }
 
 void FrmConnect::TakeBody(std::string_view bytes) {
+    if (BodyTooLong()) {
+        Fail("the body runs more than 1 MiB past its announced length of " +
+             std::to_string(std::max(ContentLength_, DeclaredLength_)) + " bytes");
+        return;
+    }
     if (!CurrentFile.empty()) {
         if (!Body.Append(bytes))
             Fail("cannot write " + CurrentFile);
@@ -262,6 +268,11 @@ void FrmConnect::TakeBody(std::string_view bytes) {
     ResponseText_.append(bytes);
     if (BodyBytes_ > MaxMemoryBody)
         Fail("the response body is larger than 1 MiB");
+}
+
+bool FrmConnect::BodyTooLong() const {
+    int64_t announced = std::max(ContentLength_, DeclaredLength_);
+    return announced > 0 && BodyBytes_ - announced > MaxBodyExcess;
 }
 
 void FrmConnect::OnClose() {

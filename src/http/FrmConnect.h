@@ -72,6 +72,10 @@ public:
     static constexpr int16_t IdleTickLimit = 20;
     static constexpr size_t MaxHeaderBlock = 64 * 1024;
     static constexpr int64_t MaxMemoryBody = 1024 * 1024;
+    // A body may run this far past its announced length and still be
+    // stored; one byte more fails the fetch at once, so a server that
+    // announces a length and then streams without end cannot fill the disk.
+    static constexpr int64_t MaxBodyExcess = 1024 * 1024;
     // RetrieveHTML: attempts, the wait of one attempt, and the pause between.
     static constexpr int RetrieveHTMLAttempts = 4;
     static constexpr uint32_t RetrieveHTMLWaitMs = 15000;
@@ -165,6 +169,8 @@ private:
     // Reads the header block once its blank line has arrived at index at.
     void CompleteHeader(size_t at);
     void TakeBody(std::string_view bytes);
+    // The body has run more than MaxBodyExcess past the announced length.
+    bool BodyTooLong() const;
     // A request was sent on the current connection and its fetch is unsettled.
     bool InFlight() const;
     // The blank line that ends the header block has been seen.
