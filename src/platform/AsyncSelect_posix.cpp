@@ -191,6 +191,15 @@ void ConnectPending(int32_t s) {
     }
 }
 
+bool ConnectFailedAtOnce(int32_t s, int32_t error) {
+    Registration* r = Find(s);
+    if (r == nullptr || !r->Stream)
+        return false;
+    r->ConnectPending = false;
+    Post(*r, FD_CONNECT, error);
+    return true;
+}
+
 void ConnectedAtOnce(int32_t s) {
     if (Registration* r = Find(s)) {
         if (!r->Stream)

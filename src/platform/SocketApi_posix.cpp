@@ -249,6 +249,14 @@ int32_t WsConnect(int32_t s, const WsAddress& to) {
     int e = errno;
     if (e == EINPROGRESS)
         AsyncSelectHooks::ConnectPending(s);
+    // A registered socket is non-blocking, and its connect reports failure
+    // through the connect notification, as the Windows sockets library does
+    // for these errors that Linux may return at once.
+    const bool failsAtOnce = e == ECONNREFUSED || e == ENETUNREACH || e == EHOSTUNREACH;
+    if (failsAtOnce && AsyncSelectHooks::ConnectFailedAtOnce(s, WsErrorFromErrno(e))) {
+        lastError = WsError::WouldBlock;
+        return WsSocketError;
+    }
     errno = e;
     return FailErrno();
 }

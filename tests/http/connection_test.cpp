@@ -38,6 +38,30 @@ TEST(Connection, UnansweredAttemptIsRenewedEvery22Ticks) {
     EXPECT_FALSE(IsTrue(d.Form.DownFailed));
 }
 
+TEST(Connection, FailedAttemptsKeepTheRhythm) {
+    struct Case {
+        const char* Name;
+        std::string Host;
+        int Port;
+        std::string Error;
+    };
+    const Case cases[] = {
+        {"refused loopback port", "127.0.0.1", FreeLoopbackPort(), "Connection refused."},
+        // Linux refuses a TCP connect to a multicast address at once.
+        {"network unreachable at once", "224.0.0.1", 80, "Network is unreachable."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TempDir dir;
+        FormDriver d(c.Port);
+        d.Form.RetrieveFile(c.Host, "/f", dir.File("f"));
+        // 50 ticks of 100 ms: three attempts, not one per tick.
+        EXPECT_EQ(ConnectTicks(d, 50), (std::vector<int>{1, 23, 45}));
+        EXPECT_EQ(d.Form.SocketErrorText, c.Error) << "OnError ran";
+        EXPECT_FALSE(IsTrue(d.Form.DownFailed));
+    }
+}
+
 TEST(Connection, RefusedPortRecoversWhenTheServerComesUp) {
     int port = FreeLoopbackPort();
     TempDir dir;
