@@ -1,10 +1,16 @@
 // Connection attempts: the watchdog rhythm, and getting out of the error
 // state that a refused connection leaves.
 #include "FormDriver.h"
+#include "platform/SocketApi.h"
+#include "platform/TickCount.h"
+#include "support/HostLookupDouble.h"
 #include "support/HttpServers.h"
 #include "support/ScriptedHttpPeer.h"
 
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -78,6 +84,38 @@ TEST(Connection, RefusedPortRecoversWhenTheServerComesUp) {
     ASSERT_TRUE(d.TickUntilSettled(200));
     EXPECT_TRUE(IsTrue(d.Form.DownDone)) << d.Form.FailureText;
     EXPECT_EQ(TempDir::Read(dir.File("game.dat")), "served at last");
+}
+
+TEST(Connection, NameLookupSlowerThanTheWatchdogStillConnects) {
+    // The lookup takes 3 s of the tick counter, which the test moves by
+    // 100 ms with every tick (a real 20 s is the lookup's own safety limit).
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    ScopedHostLookups lookups([calls](const std::string& name) {
+        ++*calls;
+        const uint32_t start = GetTickCount();
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (ElapsedTicks(start, GetTickCount()) < 3000 &&
+               std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return HostAnswer{0, name, WsInetAddr("127.0.0.1")};
+    });
+    ScriptedHttpPeer peer({ScriptedHttpPeer::Answer(Response("Content-Length: 4\r\n", "slow"))});
+    TempDir dir;
+    FormDriver d(peer.Port());
+    d.Form.RetrieveFile("slow.ostrak.test", "/f", dir.File("f"));
+    // The watchdog abandons the first lookup on tick 22; the connect of tick
+    // 23 joins it, and its answer arrives on about tick 31.
+    ASSERT_TRUE(d.TickUntil(
+        [&] {
+            TickControl::Advance(FrmConnect::TimerIntervalMs);
+            return IsTrue(d.Form.DownDone) || IsTrue(d.Form.DownFailed);
+        },
+        60))
+        << "not done after " << d.Ticks << " ticks";
+    EXPECT_TRUE(IsTrue(d.Form.DownDone)) << d.Form.FailureText;
+    EXPECT_EQ(TempDir::Read(dir.File("f")), "slow");
+    EXPECT_GT(d.Ticks, 22) << "the first attempt was abandoned";
+    EXPECT_EQ(*calls, 1);
 }
 
 } // namespace
