@@ -97,4 +97,18 @@ TEST(FetchToolArguments, RefusedWithTheUsageLineBeforeAnyConnection) {
     EXPECT_EQ(ok.Out, "body");
 }
 
+TEST(FetchToolOutput, WhatTheServerSaysIsEscaped) {
+    const std::string hostile = "HTTP/1.0 404 \x1b[2J\x1b[H\x07\\x41 stored OK\xff";
+    ScriptedHttpPeer peer({ScriptedHttpPeer::Answer(hostile + "\r\nContent-Length: 0\r\n\r\n")});
+    TempDir out;
+    FetchRun r = Fetch(
+        {"127.0.0.1:" + QString::number(peer.Port()), "/f", QString::fromStdString(out.File("f"))});
+    EXPECT_EQ(r.Exit, 1);
+    for (char c : r.Err)
+        ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F))
+            << "raw byte " << int(c) << " in " << r.Err;
+    EXPECT_NE(r.Err.find(R"(404 \x1b[2J\x1b[H\x07\\x41 stored OK\xff)"), std::string::npos)
+        << r.Err;
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 #include "Fetch.h"
 
+#include "Printable.h"
 #include "Progress.h"
 #include "http/FrmConnect.h"
 #include "http/StallRule.h"
@@ -15,8 +16,9 @@ namespace {
 constexpr uint32_t PollMs = 100;
 
 std::string SocketHint(const FrmConnect& form) {
-    return form.SocketErrorText.empty() ? std::string()
-                                        : " (last socket error: " + form.SocketErrorText + ")";
+    return form.SocketErrorText.empty()
+               ? std::string()
+               : " (last socket error: " + Printable(form.SocketErrorText) + ")";
 }
 
 } // namespace
@@ -39,7 +41,7 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
                 return 0;
             }
             if (IsTrue(form.DownFailed)) {
-                progress << "ostrak_fetch: failed: " << form.FailureText << "\n";
+                progress << "ostrak_fetch: failed: " << Printable(form.FailureText) << "\n";
                 return 1;
             }
             WaitForEvents(PollMs);
@@ -80,13 +82,13 @@ int FetchToStream(const FetchTarget& target, std::ostream& out, std::ostream& pr
     try {
         body = form.RetrieveHTML(target.Host, target.Path);
     } catch (const VbError& e) {
-        progress << "ostrak_fetch: failed: " << e.Record.Description << " (" << e.Record.Source
-                 << ")\n";
+        progress << "ostrak_fetch: failed: " << Printable(e.Record.Description) << " ("
+                 << Printable(e.Record.Source) << ")\n";
         return 1;
     }
     if (!body) {
         progress << "ostrak_fetch: failed after " << FrmConnect::RetrieveHTMLAttempts
-                 << " attempts: " << form.FailureText << SocketHint(form) << "\n";
+                 << " attempts: " << Printable(form.FailureText) << SocketHint(form) << "\n";
         return 1;
     }
     out.write(body->data(), static_cast<std::streamsize>(body->size()));
