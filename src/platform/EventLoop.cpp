@@ -1,16 +1,23 @@
 #include "platform/EventLoop.h"
 
+#include "platform/Program.h"
 #include "platform/TickCount.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
+// Once the program has ended (with a hook in place of the real end, see
+// Program.h) no event runs any more and no wait waits.
 void DoEvents() {
+    if (ProgramEnded())
+        return;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void WaitForEvents(uint32_t maxMs) {
+    if (ProgramEnded())
+        return;
     if (maxMs == 0) {
         DoEvents();
         return;
@@ -27,6 +34,8 @@ void WaitForEvents(uint32_t maxMs) {
 void WaitTicks(uint32_t ms) {
     const uint32_t start = GetTickCount();
     for (;;) {
+        if (ProgramEnded())
+            return;
         const uint32_t elapsed = ElapsedTicks(start, GetTickCount());
         if (elapsed >= ms)
             return;

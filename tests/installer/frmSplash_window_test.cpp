@@ -2,14 +2,18 @@
 #include "InstallerSandbox.h"
 
 #include "http/FrmConnect.h"
+#include "installer/ModSkins.h"
 #include "installer/frmSplash.h"
 #include "platform/Dialogs.h"
+#include "platform/EventLoop.h"
 #include "platform/Files.h"
 #include "platform/Program.h"
 #include "platform/ServerConfig.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
+#include "platform/TickCount.h"
 #include "platform/widgets/Shape.h"
+#include "support/ScriptedHttpPeer.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -201,4 +205,67 @@ TEST_F(SplashExit, CancelWithoutClientStillEnds) {
     w.Command3_Click();
     EXPECT_EQ(EndCount, 1);
     EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
+    // A server that never answers: RetrieveHTML would wait 15 s per attempt.
+    ScriptedHttpPeer peer({{ScriptedHttpPeer::Read(), ScriptedHttpPeer::WaitForClientClose()}});
+    frmSplash w;
+    w.Form_Load();
+    w.show();
+    w.ConnectForm = std::make_unique<FrmConnect>();
+    w.ConnectForm->Port = peer.Port();
+    w.ConnectForm->SetPauseHook(ModSkins::Pause);
+
+    // The action fetches the version text; inside that wait a routine runs
+    // that pauses, and inside its pause the exit path is pressed (which
+    // unloads the HTTP client under the fetch). Each routine returns at once
+    // once the program has ended, as every routine of an action does.
+    std::vector<std::string> trace;
+    QTimer inner;
+    inner.setSingleShot(true);
+    QTimer exitPath;
+    exitPath.setSingleShot(true);
+    QObject::connect(&exitPath, &QTimer::timeout, [&] {
+        trace.push_back("exit path");
+        w.Command3->click();
+    });
+    QObject::connect(&inner, &QTimer::timeout, [&] {
+        trace.push_back("inner routine starts");
+        exitPath.start(10);
+        ModSkins::Pause(3000);
+        if (ProgramEnded())
+            return;
+        trace.push_back("inner routine goes on");
+    });
+    QObject::connect(w.Command1, &QPushButton::clicked, [&] {
+        trace.push_back("action starts");
+        inner.start(30);
+        (void)w.ConnectForm->RetrieveHTML("127.0.0.1", "/crc/index.php?h=3");
+        if (ProgramEnded())
+            return;
+        trace.push_back("action goes on");
+    });
+    // An event that would run if anything waited on after the end.
+    bool late = false;
+    QTimer lateEvent;
+    lateEvent.setSingleShot(true);
+    QObject::connect(&lateEvent, &QTimer::timeout, [&] { late = true; });
+    lateEvent.start(1500);
+
+    const uint32_t start = GetTickCount();
+    w.Command1->click();
+    const uint32_t took = ElapsedTicks(start, GetTickCount());
+
+    EXPECT_EQ(trace,
+              (std::vector<std::string>{"action starts", "inner routine starts", "exit path"}));
+    EXPECT_LT(took, 1500u); // the pause alone is 3 s, the fetch 15 s
+    EXPECT_EQ(EndCount, 1);
+    EXPECT_FALSE(w.ConnectForm);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(peer.Connections(), 1);
+    // Later waits of the ended program run nothing either.
+    ModSkins::Pause(400);
+    DoEvents();
+    EXPECT_FALSE(late);
 }
