@@ -16,6 +16,8 @@
 // when ProgramEnded() is true after a wait, a dialog, a call into ConnectForm
 // or the exit path itself, and touches nothing the exit path unloaded.
 //
+// Enter and Space both press the focused button.
+//
 // Idle: Command1 and Command3 enabled, Command2 enabled unless
 // NoStoredFolder, the stage line shows the welcome text, closing allowed.
 // Busy: all three buttons disabled and every close request refused

@@ -81,7 +81,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, con
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setFont(font);
-    button->setAutoDefault(false);
+    // Enter presses the focused button, as Space does (autoDefault outside a
+    // dialog changes nothing else).
+    button->setAutoDefault(true);
     return button;
 }
 

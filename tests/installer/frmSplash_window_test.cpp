@@ -17,6 +17,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLockFile>
 #include <QPushButton>
@@ -55,6 +56,7 @@ bool SystemCloseAccepted(QWidget& w) {
 using SplashStartup = InstallerSandbox;
 using SplashBusy = InstallerSandbox;
 using SplashExit = InstallerSandbox;
+using SplashKeys = InstallerSandbox;
 
 } // namespace
 
@@ -268,4 +270,39 @@ TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
     ModSkins::Pause(400);
     DoEvents();
     EXPECT_FALSE(late);
+}
+
+TEST_F(SplashKeys, EnterAndSpaceBothPressTheFocusedButton) {
+    ASSERT_TRUE(SaveSetting(App, Section, "LOC", "/srv/games/ostrak")); // Uninstall enabled
+    frmSplash w;
+    w.Form_Load();
+    struct Key {
+        const char* Name;
+        int Code;
+        Qt::KeyboardModifiers Modifiers;
+    };
+    const Key keys[] = {{"Return", Qt::Key_Return, Qt::NoModifier},
+                        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier},
+                        {"Space", Qt::Key_Space, Qt::NoModifier}};
+    for (QPushButton* button : {w.Command1, w.Command2, w.Command3}) {
+        for (const Key& key : keys) {
+            // Cancel ends the (hooked) program and hides the window: start afresh.
+            SetEndProgramHook([this](int) { ++EndCount; });
+            w.show();
+            int clicks = 0;
+            const QMetaObject::Connection counter =
+                QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+            button->setFocus();
+            ASSERT_EQ(w.focusWidget(), button);
+
+            QKeyEvent press(QEvent::KeyPress, key.Code, key.Modifiers);
+            QKeyEvent release(QEvent::KeyRelease, key.Code, key.Modifiers);
+            QCoreApplication::sendEvent(w.focusWidget(), &press);
+            QCoreApplication::sendEvent(w.focusWidget(), &release);
+
+            EXPECT_EQ(clicks, 1) << button->objectName().toStdString() << ", " << key.Name;
+            QObject::disconnect(counter);
+        }
+    }
+    EXPECT_EQ(EndCount, 3); // Cancel, once per key
 }
