@@ -94,7 +94,8 @@ public:
     // unloads it (resets the pointer).
     std::unique_ptr<FrmConnect> ConnectForm;
 
-    // Controls (owned by the window), named as designed.
+    // Controls (owned by the window), named as designed. The four labels of
+    // the header band shrink their text to fit rather than cut it.
     QFrame* Frame1;
     QLabel* lblProductName;
     QLabel* lblCompanyProduct;
