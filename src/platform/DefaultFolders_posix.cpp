@@ -4,7 +4,6 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace {
 std::string HomeFolder() {
     const char* home = std::getenv("HOME");
     if (home != nullptr && *home != '\0')
@@ -13,7 +12,6 @@ std::string HomeFolder() {
         return pw->pw_dir;
     return "/";
 }
-} // namespace
 
 std::string DefaultInstallFolder() {
     std::string home = HomeFolder();

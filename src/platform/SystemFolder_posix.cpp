@@ -1,0 +1,38 @@
+#include "platform/SystemFolder.h"
+
+#include "platform/DefaultFolders.h"
+#include "platform/Files.h"
+
+#include <cstdlib>
+
+namespace {
+
+std::string WithoutTrailingSeparators(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+// Makes path and its missing parents.
+void MakeFolders(const std::string& path) {
+    for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
+        Files::MakeDirectory(path.substr(0, at));
+    Files::MakeDirectory(path);
+}
+
+} // namespace
+
+std::string SystemFolder() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    const std::string wine = prefix != nullptr && *prefix != '\0'
+                                 ? WithoutTrailingSeparators(prefix)
+                                 : Files::JoinPath(HomeFolder(), ".wine");
+    const std::string system32 = wine + "/drive_c/windows/system32";
+    if (Files::IsDirectory(system32))
+        return system32;
+
+    const std::string lib = Files::JoinPath(HomeFolder(), ".local/lib");
+    if (!Files::IsDirectory(lib))
+        MakeFolders(lib);
+    return lib;
+}
