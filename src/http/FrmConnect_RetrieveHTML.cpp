@@ -6,19 +6,21 @@
 
 #include <algorithm>
 
+namespace ostrak {
+
 std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
                                                     const std::string& Url) {
     // Longest single wait, so that the tick counter is read at least this often.
     constexpr uint32_t WaitSliceMs = 100;
     for (int attempt = 1; attempt <= RetrieveHTMLAttempts; ++attempt) {
-        DownDone = False;
+        DownDone = VbFalse;
         DownPerc = 0;
-        DownFailed = False;
+        DownFailed = VbFalse;
         FailureText.clear();
         Enqueue(Server, Url, "");
         ServiceStep();
 
-        uint32_t start = GetTickCount();
+        uint32_t start = TickCount();
         for (;;) {
             if (InFlight && CurrentFile.empty() && ServerQueue[0].empty() && TransferEnded()) {
                 if (SettleTransfer()) {
@@ -32,7 +34,7 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
             }
             if (IsTrue(DownFailed))
                 break;
-            uint32_t elapsed = ElapsedTicks(start, GetTickCount());
+            uint32_t elapsed = ElapsedTicks(start, TickCount());
             if (elapsed > RetrieveHTMLWaitMs) {
                 FailureText = "no complete answer within 15 s";
                 break;
@@ -45,6 +47,8 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
         if (attempt < RetrieveHTMLAttempts)
             Pause(RetrieveHTMLPauseMs);
     }
-    DownFailed = True;
+    DownFailed = VbTrue;
     return std::nullopt;
 }
+
+} // namespace ostrak

@@ -16,17 +16,20 @@
 //
 // The routines live in one file per concern: frmSplash_window.cpp holds the
 // layout, start-up, the busy state, the display surfaces and the exit path.
-#include "platform/VbTypes.h"
+#include "runtime/VbTypes.h"
 
 #include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-class FrmConnect;
 class QFrame;
 class QLabel;
 class QPushButton;
+
+namespace ostrak {
+
+class FrmConnect;
 class Shape;
 
 class frmSplash : public QWidget {
@@ -77,7 +80,7 @@ public:
     std::string PathPrefix;    // put before the version-info path; always ""
     std::string InstallFolder; // "LOC", the default, or the user's answer
     std::string WelcomeText;   // the stage line as designed
-    VbBool Busy = False;
+    VbBool Busy = VbFalse;
     int16_t TotalSteps = 0; // denominator of the bar fraction
     bool NoStoredFolder = false;
 
@@ -103,3 +106,5 @@ protected:
     // The close request, whatever its origin: refused while Busy.
     void closeEvent(QCloseEvent* event) override;
 };
+
+} // namespace ostrak

@@ -3,14 +3,14 @@
 #include "installer/frmSplash.h"
 
 #include "http/FrmConnect.h"
-#include "platform/DefaultFolders.h"
+#include "installer/DefaultFolders.h"
+#include "installer/ServerConfig.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
-#include "platform/Program.h"
-#include "platform/ServerConfig.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 #include "platform/widgets/Shape.h"
+#include "runtime/Program.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <algorithm>
 #include <cmath>
+
+namespace ostrak {
 
 namespace {
 
@@ -160,7 +162,7 @@ void frmSplash::Form_Load() {
         InstallFolder = DefaultInstallFolder();
         NoStoredFolder = true;
     }
-    SetBusy(False);
+    SetBusy(VbFalse);
 }
 
 void frmSplash::SetBusy(VbBool busy) {
@@ -216,3 +218,5 @@ void frmSplash::Command3_Click() {
     DoEvents();
     EndProgram();
 }
+
+} // namespace ostrak

@@ -6,6 +6,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+namespace ostrak {
+
 void DoEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
@@ -25,11 +27,13 @@ void WaitForEvents(uint32_t maxMs) {
 }
 
 void WaitTicks(uint32_t ms) {
-    const uint32_t start = GetTickCount();
+    const uint32_t start = TickCount();
     for (;;) {
-        const uint32_t elapsed = ElapsedTicks(start, GetTickCount());
+        const uint32_t elapsed = ElapsedTicks(start, TickCount());
         if (elapsed >= ms)
             return;
         WaitForEvents(ms - elapsed);
     }
 }
+
+} // namespace ostrak

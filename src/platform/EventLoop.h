@@ -15,6 +15,8 @@
 // Both need a QCoreApplication (or QApplication) to exist.
 #include <cstdint>
 
+namespace ostrak {
+
 void DoEvents();
 void WaitForEvents(uint32_t maxMs);
 
@@ -22,3 +24,5 @@ void WaitForEvents(uint32_t maxMs);
 // letting events run meanwhile and blocking between them. ms == 0 returns
 // after the first check without running any event.
 void WaitTicks(uint32_t ms);
+
+} // namespace ostrak

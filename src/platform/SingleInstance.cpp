@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <memory>
 
+namespace ostrak {
+
 namespace {
 std::unique_ptr<QLockFile> g_lock;
 
@@ -49,3 +51,5 @@ bool PrevInstance() {
 void ReleaseInstanceLock() {
     g_lock.reset();
 }
+
+} // namespace ostrak

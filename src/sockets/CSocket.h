@@ -22,8 +22,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/VbTypes.h"
+#include "runtime/VbTypes.h"
 #include "sockets/SocketVariant.h"
+
+namespace ostrak {
 
 // Values of CSocket::State(). 1 and 3 are never used.
 namespace SocketState {
@@ -99,7 +101,7 @@ public:
     // 1. Sends varData (its bytes by type code; an unlisted type sends
     // nothing). TCP without a socket raises 40006; UDP creates the socket.
     // Replaces any unsent rest of the previous SendData. NoEnc is ignored.
-    void SendData(const Variant& varData, VbBool NoEnc = False);
+    void SendData(const Variant& varData, VbBool NoEnc = VbFalse);
     // 2. "Look at incoming data without removing it from the buffer"
     void PeekData(Variant& varData, const Variant& varType = {}, const Variant& maxLen = {});
     // 3. "Listen for incoming connection requests"
@@ -191,9 +193,9 @@ private:
     std::string ReceiveBuffer;
     int32_t ReceiveBufferSize = 0;
     int32_t MaxDatagramSize = 0;
-    VbBool IsBound = False;
-    VbBool SendCompletePending = False;
-    VbBool BroadcastEnabled = False;
+    VbBool IsBound = VbFalse;
+    VbBool SendCompletePending = VbFalse;
+    VbBool BroadcastEnabled = VbFalse;
 
     // False once the object has ended: lets a notification's handling stop
     // when an owner ends the object inside one of several events it raises.
@@ -202,3 +204,5 @@ private:
     std::unique_ptr<char[]> ReceiveArea;
     int32_t ReceiveAreaSize = 0;
 };
+
+} // namespace ostrak

@@ -1,10 +1,12 @@
 #include "ListSamples.h"
 #include "checksum/Crc32.h"
-#include "installer/filelist/Crc32Padding.h"
-#include "installer/filelist/FileListReader.h"
+#include "filelist/Crc32Padding.h"
+#include "filelist/FileListReader.h"
 
 #include <gtest/gtest.h>
 #include <random>
+
+using namespace ostrak;
 
 TEST(Crc32Text, SignedDecimal) {
     EXPECT_EQ(Crc32Of("123456789"), 0xCBF43926u);

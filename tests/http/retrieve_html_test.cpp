@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using namespace ostrak;
+
 namespace {
 
 using Peer = ScriptedHttpPeer;

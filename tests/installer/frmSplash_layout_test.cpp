@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <string>
 
+using namespace ostrak;
+
 namespace {
 
 using SplashLayout = InstallerSandbox;

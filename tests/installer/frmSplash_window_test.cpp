@@ -2,14 +2,14 @@
 #include "InstallerSandbox.h"
 
 #include "http/FrmConnect.h"
+#include "installer/ServerConfig.h"
 #include "installer/frmSplash.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
-#include "platform/Program.h"
-#include "platform/ServerConfig.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 #include "platform/widgets/Shape.h"
+#include "runtime/Program.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -21,6 +21,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+using namespace ostrak;
 
 namespace {
 
@@ -64,13 +66,13 @@ TEST_F(SplashStartup, FirstRunUsesDefaultFolderAndKeepsUninstallDisabled) {
     EXPECT_EQ(w.PathPrefix, "");
     EXPECT_EQ(w.InstallFolder, std::string(std::getenv("HOME")) + "/Games/Ostrak");
     EXPECT_TRUE(w.NoStoredFolder);
-    EXPECT_EQ(w.Busy, False);
+    EXPECT_EQ(w.Busy, VbFalse);
     EXPECT_EQ(EnabledButtons(w), (Buttons{true, false, true}));
 
     // The uninstall button stays disabled through every busy cycle.
-    w.SetBusy(True);
+    w.SetBusy(VbTrue);
     EXPECT_EQ(EnabledButtons(w), (Buttons{false, false, false}));
-    w.SetBusy(False);
+    w.SetBusy(VbFalse);
     EXPECT_EQ(EnabledButtons(w), (Buttons{true, false, true}));
 
     // Start-up reads the settings but writes nothing.
@@ -86,9 +88,9 @@ TEST_F(SplashStartup, StoredFolderEnablesAllButtons) {
     EXPECT_EQ(w.InstallFolder, "/srv/games/My Ostrak, v2");
     EXPECT_FALSE(w.NoStoredFolder);
     EXPECT_EQ(EnabledButtons(w), (Buttons{true, true, true}));
-    w.SetBusy(True);
+    w.SetBusy(VbTrue);
     EXPECT_EQ(EnabledButtons(w), (Buttons{false, false, false}));
-    w.SetBusy(False);
+    w.SetBusy(VbFalse);
     EXPECT_EQ(EnabledButtons(w), (Buttons{true, true, true}));
 }
 
@@ -137,16 +139,16 @@ TEST_F(SplashBusy, LeavingBusyRestoresWelcomeButKeepsFileLineAndBar) {
     const std::string welcome = w.StageText();
     ASSERT_EQ(w.WelcomeText, welcome);
 
-    w.SetBusy(True);
+    w.SetBusy(VbTrue);
     w.SetStageText("Installing: Downloading latest game files...");
     w.SetFileText("Failed to download ostrak.exe");
     w.SetBarFraction(0.5);
     const int fill = w.Shape2->width();
     // Entering busy again leaves the stage line alone.
-    w.SetBusy(True);
+    w.SetBusy(VbTrue);
     EXPECT_EQ(w.StageText(), "Installing: Downloading latest game files...");
 
-    w.SetBusy(False);
+    w.SetBusy(VbFalse);
     EXPECT_EQ(w.StageText(), welcome);
     EXPECT_EQ(w.FileText(), "Failed to download ostrak.exe");
     EXPECT_EQ(w.Shape2->width(), fill);
@@ -157,7 +159,7 @@ TEST_F(SplashBusy, CloseRequestsAreRefusedSilentlyWhileBusy) {
     frmSplash w;
     w.Form_Load();
     w.show();
-    w.SetBusy(True);
+    w.SetBusy(VbTrue);
 
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
@@ -166,7 +168,7 @@ TEST_F(SplashBusy, CloseRequestsAreRefusedSilentlyWhileBusy) {
     EXPECT_EQ(Dialogs.ShownCount(), 0);
     EXPECT_EQ(EndCount, 0);
 
-    w.SetBusy(False);
+    w.SetBusy(VbFalse);
     EXPECT_TRUE(SystemCloseAccepted(w));
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(w.isVisible());

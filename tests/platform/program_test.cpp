@@ -1,9 +1,11 @@
 // EndProgram: marks the program ended; by default the event loop returns.
-#include "platform/Program.h"
+#include "runtime/Program.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+using namespace ostrak;
 
 TEST(EndProgram, DefaultMakesTheRunningLoopReturnTheExitCode) {
     SetEndProgramHook(nullptr);

@@ -1,10 +1,12 @@
 #include "ReleaseTool.h"
-#include "installer/filelist/Crc32Padding.h"
-#include "installer/filelist/FileListReader.h"
-#include "installer/filelist/FileListWriter.h"
+#include "filelist/Crc32Padding.h"
+#include "filelist/FileListReader.h"
+#include "filelist/FileListWriter.h"
 
 #include <gtest/gtest.h>
 #include <map>
+
+using namespace ostrak;
 
 namespace {
 

@@ -1,11 +1,13 @@
 // The published tree, served by a real HTTP server, gives the installer
 // exactly the source files, the version text and a list that matches it.
-#include "HttpFetch.h"
 #include "ReleaseTool.h"
-#include "installer/filelist/Crc32Padding.h"
+#include "filelist/Crc32Padding.h"
+#include "support/HttpFetch.h"
 
 #include <gtest/gtest.h>
 #include <regex>
+
+using namespace ostrak;
 
 namespace {
 

@@ -2,11 +2,13 @@
 
 #include "Printable.h"
 #include "ToolError.h"
-#include "installer/filelist/Crc32Padding.h"
-#include "installer/filelist/FileListReader.h"
+#include "filelist/Crc32Padding.h"
+#include "filelist/FileListReader.h"
 #include "platform/Files.h"
 
 #include <ostream>
+
+namespace ostrak {
 
 namespace {
 
@@ -33,3 +35,5 @@ void DumpList(const std::string& path, std::ostream& out) {
         out << Crc32Text(static_cast<uint32_t>(table.EntryChecksums[i])) << ' '
             << Shown(table.EntryNames[i], IsTrue(table.EntryNameSafe[i])) << '\n';
 }
+
+} // namespace ostrak

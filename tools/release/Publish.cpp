@@ -3,9 +3,9 @@
 #include "Printable.h"
 #include "ToolError.h"
 #include "checksum/Crc32.h"
-#include "installer/filelist/Crc32Padding.h"
-#include "installer/filelist/FileListWriter.h"
-#include "installer/filelist/FileName.h"
+#include "filelist/Crc32Padding.h"
+#include "filelist/FileListWriter.h"
+#include "filelist/FileName.h"
 #include "platform/Files.h"
 
 #include <algorithm>
@@ -15,6 +15,8 @@
 #include <random>
 #include <system_error>
 #include <vector>
+
+namespace ostrak {
 
 namespace fs = std::filesystem;
 
@@ -191,7 +193,7 @@ void MoveIntoPlace(const std::string& outDir, const std::string& built, const st
         return;
     }
     const std::string old = MakeScratchFolder(outDir, ".crc.old-");
-    Files::RemoveDirectory(old); // only its name is wanted
+    Files::RemoveFolder(old); // only its name is wanted
     fs::rename(target, old, ec);
     if (ec)
         throw ToolError(target + ": cannot be replaced (" + ec.message() + ")");
@@ -246,7 +248,9 @@ void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err
         BuildAndPlace(options, names, target, out);
     } catch (...) {
         if (outDirCreated)
-            Files::RemoveDirectory(options.OutDir); // only while it is still empty
+            Files::RemoveFolder(options.OutDir); // only while it is still empty
         throw;
     }
 }
+
+} // namespace ostrak
