@@ -77,6 +77,7 @@ public:
 
     // Installation state.
     std::string ServerHost;    // the game's web server; set at start-up only
+    int32_t ServerPort = 80;   // its port (80 unless OSTRAK_SERVER says otherwise)
     std::string PathPrefix;    // put before the version-info path; always ""
     std::string InstallFolder; // "LOC", the default, or the user's answer
     std::string WelcomeText;   // the stage line as designed
@@ -87,6 +88,8 @@ public:
     // The HTTP client: nullptr until the install flow loads it; the exit path
     // unloads it (resets the pointer).
     std::unique_ptr<FrmConnect> ConnectForm;
+    // Loads the HTTP client, talking to ServerPort, unless it is loaded.
+    void LoadConnectForm();
 
     // Controls (owned by the window), named as designed.
     QFrame* Frame1;

@@ -149,7 +149,9 @@ frmSplash::frmSplash() {
 frmSplash::~frmSplash() = default;
 
 void frmSplash::Form_Load() {
-    ServerHost = ConfiguredServer().Host;
+    const ServerAddress server = ConfiguredServer();
+    ServerHost = server.Host;
+    ServerPort = server.Port;
     PathPrefix = "";
     if (PrevInstance()) {
         MsgBox("Installer already running", vbCritical + vbOKOnly, "Installer already open!");
@@ -211,6 +213,13 @@ void frmSplash::Command1_Click() {}
 
 // The uninstall action; the uninstall code fills it in.
 void frmSplash::Command2_Click() {}
+
+void frmSplash::LoadConnectForm() {
+    if (ConnectForm)
+        return;
+    ConnectForm = std::make_unique<FrmConnect>();
+    ConnectForm->Port = ServerPort;
+}
 
 void frmSplash::Command3_Click() {
     ConnectForm.reset();

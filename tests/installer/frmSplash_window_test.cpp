@@ -94,12 +94,21 @@ TEST_F(SplashStartup, StoredFolderEnablesAllButtons) {
     EXPECT_EQ(EnabledButtons(w), (Buttons{true, true, true}));
 }
 
-TEST_F(SplashStartup, ServerHostFollowsTheOverride) {
+TEST_F(SplashStartup, ServerHostAndPortFollowTheOverrideIntoTheHttpClient) {
     setenv("OSTRAK_SERVER", "127.0.0.1:8123", 1);
     frmSplash w;
     w.Form_Load();
     unsetenv("OSTRAK_SERVER");
     EXPECT_EQ(w.ServerHost, "127.0.0.1");
+    w.LoadConnectForm();
+    ASSERT_TRUE(w.ConnectForm);
+    EXPECT_EQ(w.ConnectForm->Port, 8123);
+
+    frmSplash builtIn;
+    builtIn.Form_Load();
+    builtIn.LoadConnectForm();
+    EXPECT_EQ(builtIn.ServerHost, BuiltInServerHost());
+    EXPECT_EQ(builtIn.ConnectForm->Port, 80);
 }
 
 TEST_F(SplashStartup, SecondInstanceIsRefusedAndTheProgramEnds) {
