@@ -1,7 +1,7 @@
 #include "filelist/FileListWriter.h"
 
 #include "checksum/Crc32.h"
-#include "filelist/Crc32Padding.h"
+#include "checksum/Crc32Padding.h"
 #include "filelist/FileListKeys.h"
 
 namespace ostrak {

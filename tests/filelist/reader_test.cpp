@@ -1,5 +1,5 @@
 #include "ListSamples.h"
-#include "filelist/Crc32Padding.h"
+#include "checksum/Crc32Padding.h"
 #include "filelist/FileListReader.h"
 #include "filelist/FileName.h"
 #include "runtime/Rnd.h"

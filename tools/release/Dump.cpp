@@ -2,7 +2,7 @@
 
 #include "Printable.h"
 #include "ToolError.h"
-#include "filelist/Crc32Padding.h"
+#include "checksum/clsCRC.h"
 #include "filelist/FileListReader.h"
 #include "platform/Files.h"
 
@@ -32,7 +32,7 @@ void DumpList(const std::string& path, std::ostream& out) {
                         ")");
     out << "seed: " << int(seed) << '\n' << "count: " << int(table.EntryCount) << '\n';
     for (int i = 0; i < table.EntryCount; ++i)
-        out << Crc32Text(static_cast<uint32_t>(table.EntryChecksums[i])) << ' '
+        out << ChecksumText(table.EntryChecksums[i]) << ' '
             << Shown(table.EntryNames[i], IsTrue(table.EntryNameSafe[i])) << '\n';
 }
 

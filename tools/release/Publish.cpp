@@ -3,7 +3,8 @@
 #include "Printable.h"
 #include "ToolError.h"
 #include "checksum/Crc32.h"
-#include "filelist/Crc32Padding.h"
+#include "checksum/Crc32Padding.h"
+#include "checksum/clsCRC.h"
 #include "filelist/FileListWriter.h"
 #include "filelist/FileName.h"
 #include "platform/Files.h"
@@ -217,15 +218,15 @@ void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>
     for (const std::string& name : names) {
         const uint32_t crc =
             CopyFile(Files::JoinPath(options.SourceDir, name), Files::JoinPath(built, name));
-        out << "  " << Crc32Text(crc) << ' ' << name << (IsListed(name) ? "" : "  (not listed)")
-            << '\n';
+        out << "  " << ChecksumText(static_cast<int32_t>(crc)) << ' ' << name
+            << (IsListed(name) ? "" : "  (not listed)") << '\n';
         if (name == GameExe)
             exeCrc = crc;
         else if (IsListed(name))
             entries.push_back({name, static_cast<int32_t>(crc)});
     }
 
-    const std::string version = Crc32Text(exeCrc);
+    const std::string version = ChecksumText(static_cast<int32_t>(exeCrc));
     WriteDurably(Files::JoinPath(built, VersionPage), version);
     WriteDurably(Files::JoinPath(built, ListName), EncodeFileList(options.Seed, entries, exeCrc));
     if (!Files::SyncDirectory(built))

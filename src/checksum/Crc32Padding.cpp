@@ -1,4 +1,4 @@
-#include "filelist/Crc32Padding.h"
+#include "checksum/Crc32Padding.h"
 
 #include "checksum/Crc32.h"
 
@@ -27,14 +27,6 @@ const Tables& CrcTables() {
 }
 
 } // namespace
-
-uint32_t Crc32Of(const std::string& bytes) {
-    return ~Crc32Update(0xFFFFFFFFu, bytes.data(), bytes.size());
-}
-
-std::string Crc32Text(uint32_t crc) {
-    return std::to_string(static_cast<int32_t>(crc));
-}
 
 std::array<uint8_t, 4> Crc32Padding(uint32_t reg, uint32_t target) {
     // One byte step is reg' = (reg >> 8) ^ T[(reg ^ b) & 0xFF]. Feeding four
