@@ -40,7 +40,7 @@ public:
     static constexpr const char* SettingInstallFolder = "LOC"; // installation folder
     static constexpr const char* SettingMusic = "DoMu";        // "1" no music, "2" music
 
-    // Builds the window with every control as designed; nothing is read yet.
+    // Builds the window with every control in place; nothing is read yet.
     frmSplash();
     ~frmSplash() override;
 
@@ -80,7 +80,7 @@ public:
     int32_t ServerPort = 80;   // its port (80 unless OSTRAK_SERVER says otherwise)
     std::string PathPrefix;    // put before the version-info path; always ""
     std::string InstallFolder; // "LOC", the default, or the user's answer
-    std::string WelcomeText;   // the stage line as designed
+    std::string WelcomeText;   // the stage line as first shown
     VbBool Busy = VbFalse;
     int16_t TotalSteps = 0; // denominator of the bar fraction
     bool NoStoredFolder = false;
@@ -91,7 +91,7 @@ public:
     // Loads the HTTP client, talking to ServerPort, unless it is loaded.
     void LoadConnectForm();
 
-    // Controls (owned by the window), named as designed.
+    // Controls (owned by the window).
     QFrame* Frame1;
     QLabel* lblProductName;
     QLabel* lblCompanyProduct;

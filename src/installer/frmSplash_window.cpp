@@ -23,7 +23,7 @@ namespace ostrak {
 
 namespace {
 
-// The stage line as designed. The run of 83 spaces pushes the last sentence
+// The stage line's first text. The run of 83 spaces pushes the last sentence
 // onto a line of its own in the word-wrapped label.
 std::string DesignedWelcomeText() {
     return "Hello, and welcome to Ostrak. If you want to Install, Update or Fix Ostrak, please "

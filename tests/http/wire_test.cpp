@@ -11,7 +11,7 @@ namespace {
 
 using Peer = ScriptedHttpPeer;
 
-TEST(Wire, RequestIsExactlyTheDescribedBytes) {
+TEST(Wire, RequestIsExactlyTheseBytes) {
     Peer peer({Peer::Answer(Response("Content-Length: 2\r\n", "ok"))});
     TempDir dir;
     FormDriver d(peer.Port());
