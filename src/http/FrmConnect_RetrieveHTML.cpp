@@ -2,10 +2,12 @@
 #include "http/FrmConnect.h"
 
 #include "platform/EventLoop.h"
-#include "platform/Program.h"
 #include "platform/TickCount.h"
+#include "runtime/Program.h"
 
 #include <algorithm>
+
+namespace ostrak {
 
 std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
                                                     const std::string& Url) {
@@ -14,14 +16,14 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
     for (int attempt = 1; attempt <= RetrieveHTMLAttempts; ++attempt) {
         if (ProgramEnded())
             return std::nullopt;
-        DownDone = False;
+        DownDone = VbFalse;
         DownPerc = 0;
-        DownFailed = False;
+        DownFailed = VbFalse;
         FailureText.clear();
         Enqueue(Server, Url, "");
         ServiceStep();
 
-        uint32_t start = GetTickCount();
+        uint32_t start = TickCount();
         for (;;) {
             if (InFlight && CurrentFile.empty() && ServerQueue[0].empty() && TransferEnded()) {
                 if (SettleTransfer()) {
@@ -35,7 +37,7 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
             }
             if (IsTrue(DownFailed))
                 break;
-            uint32_t elapsed = ElapsedTicks(start, GetTickCount());
+            uint32_t elapsed = ElapsedTicks(start, TickCount());
             if (elapsed > RetrieveHTMLWaitMs) {
                 FailureText = "no complete answer within 15 s";
                 break;
@@ -57,6 +59,8 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
                 return std::nullopt;
         }
     }
-    DownFailed = True;
+    DownFailed = VbTrue;
     return std::nullopt;
 }
+
+} // namespace ostrak

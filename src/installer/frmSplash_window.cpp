@@ -3,15 +3,15 @@
 #include "installer/frmSplash.h"
 
 #include "http/FrmConnect.h"
-#include "platform/DefaultFolders.h"
+#include "installer/DefaultFolders.h"
+#include "installer/ServerConfig.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
-#include "platform/Program.h"
-#include "platform/ServerConfig.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 #include "platform/widgets/FitLabel.h"
 #include "platform/widgets/Shape.h"
+#include "runtime/Program.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -20,9 +20,11 @@
 #include <algorithm>
 #include <cmath>
 
+namespace ostrak {
+
 namespace {
 
-// The stage line as designed. The run of 83 spaces pushes the last sentence
+// The stage line's first text. The run of 83 spaces pushes the last sentence
 // onto a line of its own in the word-wrapped label.
 std::string DesignedWelcomeText() {
     return "Hello, and welcome to Ostrak. If you want to Install, Update or Fix Ostrak, please "
@@ -161,7 +163,9 @@ frmSplash::frmSplash() {
 frmSplash::~frmSplash() = default;
 
 void frmSplash::Form_Load() {
-    ServerHost = ConfiguredServer().Host;
+    const ServerAddress server = ConfiguredServer();
+    ServerHost = server.Host;
+    ServerPort = server.Port;
     PathPrefix = "";
     if (PrevInstance()) {
         MsgBox("Installer already running", vbCritical + vbOKOnly, "Installer already open!");
@@ -174,7 +178,7 @@ void frmSplash::Form_Load() {
         InstallFolder = DefaultInstallFolder();
         NoStoredFolder = true;
     }
-    SetBusy(False);
+    SetBusy(VbFalse);
 }
 
 void frmSplash::SetBusy(VbBool busy) {
@@ -224,9 +228,18 @@ void frmSplash::Command1_Click() {}
 // The uninstall action; the uninstall code fills it in.
 void frmSplash::Command2_Click() {}
 
+void frmSplash::LoadConnectForm() {
+    if (ConnectForm)
+        return;
+    ConnectForm = std::make_unique<FrmConnect>();
+    ConnectForm->Port = ServerPort;
+}
+
 void frmSplash::Command3_Click() {
     ConnectForm.reset();
     close();
     DoEvents();
     EndProgram();
 }
+
+} // namespace ostrak

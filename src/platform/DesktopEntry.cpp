@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace ostrak {
+
 std::string QuotedExecArgument(const std::string& argument) {
     std::string out = "\"";
     for (char c : argument) {
@@ -52,3 +54,5 @@ std::string ApplicationEntryText(const std::string& name, const std::string& exe
             "Categories=Game;\n";
     return text;
 }
+
+} // namespace ostrak

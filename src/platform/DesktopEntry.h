@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrak {
+
 // One argument of an Exec value, quoted: enclosed in double quotes, with
 // '"', '`', '$' and '\' escaped by a backslash, and every '%' doubled (a
 // literal percent sign, not a field code). Apply EscapeStringValue to the
@@ -24,3 +26,5 @@ bool FitsDesktopEntry(const std::string& value);
 // empty), Terminal=false and Categories=Game;. Values are escaped here.
 std::string ApplicationEntryText(const std::string& name, const std::string& exec,
                                  const std::string& folder);
+
+} // namespace ostrak

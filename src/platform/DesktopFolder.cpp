@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QStandardPaths>
 
+namespace ostrak {
+
 std::string DesktopFolder() {
     const QString location = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (location.isEmpty())
@@ -16,3 +18,5 @@ std::string DesktopFolder() {
         path += Files::Separator();
     return path;
 }
+
+} // namespace ostrak

@@ -1,11 +1,13 @@
 #include "platform/EventLoop.h"
 
-#include "platform/Program.h"
 #include "platform/TickCount.h"
+#include "runtime/Program.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+
+namespace ostrak {
 
 // Once the program has ended (with a hook in place of the real end, see
 // Program.h) no event runs any more and no wait waits.
@@ -32,13 +34,15 @@ void WaitForEvents(uint32_t maxMs) {
 }
 
 void WaitTicks(uint32_t ms) {
-    const uint32_t start = GetTickCount();
+    const uint32_t start = TickCount();
     for (;;) {
         if (ProgramEnded())
             return;
-        const uint32_t elapsed = ElapsedTicks(start, GetTickCount());
+        const uint32_t elapsed = ElapsedTicks(start, TickCount());
         if (elapsed >= ms)
             return;
         WaitForEvents(ms - elapsed);
     }
 }
+
+} // namespace ostrak

@@ -17,6 +17,8 @@
 // event.
 #include <cstdint>
 
+namespace ostrak {
+
 void DoEvents();
 void WaitForEvents(uint32_t maxMs);
 
@@ -24,3 +26,5 @@ void WaitForEvents(uint32_t maxMs);
 // letting events run meanwhile and blocking between them. ms == 0 returns
 // after the first check without running any event.
 void WaitTicks(uint32_t ms);
+
+} // namespace ostrak

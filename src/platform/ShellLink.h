@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace ostrak {
+
 // Places the launcher <name>.desktop in folder, which is relative to parent.
 //   folder   "\" and "/" both separate its parts; ".." climbs lexically;
 //            a folder that starts with a separator is absolute.
@@ -27,3 +29,5 @@
 int32_t fCreateShellLink(const std::string& folder, const std::string& name,
                          const std::string& target, const std::string& args, int32_t isPrivate,
                          const std::string& parent);
+
+} // namespace ostrak

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+namespace ostrak {
+
 namespace {
 
 constexpr const char* ProgramsMacro = "$(Programs)";
@@ -129,3 +131,5 @@ int32_t fCreateShellLink(const std::string& folder, const std::string& name,
         return 0;
     return 1;
 }
+
+} // namespace ostrak

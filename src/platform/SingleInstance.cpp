@@ -1,7 +1,7 @@
 #include "platform/SingleInstance.h"
 
 #include "platform/Process.h"
-#include "platform/Program.h"
+#include "runtime/Program.h"
 
 #include <QDir>
 #include <QLockFile>
@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+
+namespace ostrak {
 
 namespace {
 std::unique_ptr<QLockFile> g_lock;
@@ -54,3 +56,5 @@ bool PrevInstance() {
 void ReleaseInstanceLock() {
     g_lock.reset();
 }
+
+} // namespace ostrak

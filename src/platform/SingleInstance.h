@@ -11,6 +11,8 @@
 // UI thread only.
 #include <string>
 
+namespace ostrak {
+
 // True when another live process holds the lock. Otherwise this process takes
 // the lock (if it does not hold it yet) and the answer is false. When the lock
 // file cannot be created at all (an unusable runtime folder) no other
@@ -22,3 +24,5 @@ void ReleaseInstanceLock();
 
 // The lock file's path, read from the environment on each call.
 std::string InstanceLockPath();
+
+} // namespace ostrak

@@ -3,6 +3,8 @@
 // arguments, in the current folder of the installer. UI thread.
 #include <string>
 
+namespace ostrak {
+
 enum class StartResult {
     Started,   // the program (or wine with it) runs on its own
     NeedsWine, // a Windows executable, and no wine on the PATH: nothing started
@@ -20,3 +22,5 @@ StartResult StartProgram(const std::string& path);
 
 // True when the file's first two bytes are "MZ" (a Windows executable).
 bool IsWindowsExecutable(const std::string& path);
+
+} // namespace ostrak

@@ -1,13 +1,15 @@
 #include "platform/StartProgram.h"
 
-#include "platform/ErrorRecord.h"
 #include "platform/Files.h"
+#include "runtime/ErrorRecord.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace ostrak {
 
 namespace {
 
@@ -67,3 +69,5 @@ StartResult StartProgram(const std::string& path) {
         return Fail(ErrPathFileAccess, "Cannot start " + path);
     return StartResult::Started;
 }
+
+} // namespace ostrak

@@ -1,9 +1,11 @@
 #include "platform/SystemFolder.h"
 
-#include "platform/DefaultFolders.h"
+#include "platform/Environment.h"
 #include "platform/Files.h"
 
-#include <cstdlib>
+#include <optional>
+
+namespace ostrak {
 
 namespace {
 
@@ -23,10 +25,9 @@ void MakeFolders(const std::string& path) {
 } // namespace
 
 std::string SystemFolder() {
-    const char* prefix = std::getenv("WINEPREFIX");
-    const std::string wine = prefix != nullptr && *prefix != '\0'
-                                 ? WithoutTrailingSeparators(prefix)
-                                 : Files::JoinPath(HomeFolder(), ".wine");
+    const std::optional<std::string> prefix = EnvironmentValue("WINEPREFIX");
+    const std::string wine = prefix && !prefix->empty() ? WithoutTrailingSeparators(*prefix)
+                                                        : Files::JoinPath(HomeFolder(), ".wine");
     const std::string system32 = wine + "/drive_c/windows/system32";
     if (Files::IsDirectory(system32))
         return system32;
@@ -36,3 +37,5 @@ std::string SystemFolder() {
         MakeFolders(lib);
     return lib;
 }
+
+} // namespace ostrak

@@ -1,12 +1,14 @@
 // RetrieveHTML: the fetch the installer waits for (the version text).
 #include "FormDriver.h"
-#include "platform/Program.h"
 #include "platform/TickCount.h"
+#include "runtime/Program.h"
 #include "support/HttpServers.h"
 #include "support/ScriptedHttpPeer.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
+
+using namespace ostrak;
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The installer window as designed: controls, texts, order, bar geometry and
+// The installer window's layout: controls, texts, order, bar geometry and
 // what is drawn over what.
 #include "InstallerSandbox.h"
 
@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QStyle>
 #include <string>
+
+using namespace ostrak;
 
 namespace {
 

@@ -3,16 +3,16 @@
 
 #include "http/FrmConnect.h"
 #include "installer/ModSkins.h"
+#include "installer/ServerConfig.h"
 #include "installer/frmSplash.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "platform/Files.h"
-#include "platform/Program.h"
-#include "platform/ServerConfig.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 #include "platform/TickCount.h"
 #include "platform/widgets/Shape.h"
+#include "runtime/Program.h"
 #include "support/ScriptedHttpPeer.h"
 
 #include <QCloseEvent>
@@ -26,6 +26,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+using namespace ostrak;
 
 namespace {
 
@@ -70,13 +72,13 @@ TEST_F(SplashStartup, FirstRunUsesDefaultFolderAndKeepsUninstallDisabled) {
     EXPECT_EQ(w.PathPrefix, "");
     EXPECT_EQ(w.InstallFolder, std::string(std::getenv("HOME")) + "/Games/Ostrak");
     EXPECT_TRUE(w.NoStoredFolder);
-    EXPECT_EQ(w.Busy, False);
+    EXPECT_EQ(w.Busy, VbFalse);
     EXPECT_EQ(EnabledButtons(w), (Buttons{true, false, true}));
 
     // The uninstall button stays disabled through every busy cycle.
-    w.SetBusy(True);
+    w.SetBusy(VbTrue);
     EXPECT_EQ(EnabledButtons(w), (Buttons{false, false, false}));
-    w.SetBusy(False);
+    w.SetBusy(VbFalse);
     EXPECT_EQ(EnabledButtons(w), (Buttons{true, false, true}));
 
     // Start-up reads the settings but writes nothing.
@@ -92,18 +94,27 @@ TEST_F(SplashStartup, StoredFolderEnablesAllButtons) {
     EXPECT_EQ(w.InstallFolder, "/srv/games/My Ostrak, v2");
     EXPECT_FALSE(w.NoStoredFolder);
     EXPECT_EQ(EnabledButtons(w), (Buttons{true, true, true}));
-    w.SetBusy(True);
+    w.SetBusy(VbTrue);
     EXPECT_EQ(EnabledButtons(w), (Buttons{false, false, false}));
-    w.SetBusy(False);
+    w.SetBusy(VbFalse);
     EXPECT_EQ(EnabledButtons(w), (Buttons{true, true, true}));
 }
 
-TEST_F(SplashStartup, ServerHostFollowsTheOverride) {
+TEST_F(SplashStartup, ServerHostAndPortFollowTheOverrideIntoTheHttpClient) {
     setenv("OSTRAK_SERVER", "127.0.0.1:8123", 1);
     frmSplash w;
     w.Form_Load();
     unsetenv("OSTRAK_SERVER");
     EXPECT_EQ(w.ServerHost, "127.0.0.1");
+    w.LoadConnectForm();
+    ASSERT_TRUE(w.ConnectForm);
+    EXPECT_EQ(w.ConnectForm->Port, 8123);
+
+    frmSplash builtIn;
+    builtIn.Form_Load();
+    builtIn.LoadConnectForm();
+    EXPECT_EQ(builtIn.ServerHost, BuiltInServerHost());
+    EXPECT_EQ(builtIn.ConnectForm->Port, 80);
 }
 
 TEST_F(SplashStartup, SecondInstanceIsRefusedAndTheProgramEnds) {
@@ -143,16 +154,16 @@ TEST_F(SplashBusy, LeavingBusyRestoresWelcomeButKeepsFileLineAndBar) {
     const std::string welcome = w.StageText();
     ASSERT_EQ(w.WelcomeText, welcome);
 
-    w.SetBusy(True);
+    w.SetBusy(VbTrue);
     w.SetStageText("Installing: Downloading latest game files...");
     w.SetFileText("Failed to download ostrak.exe");
     w.SetBarFraction(0.5);
     const int fill = w.Shape2->width();
     // Entering busy again leaves the stage line alone.
-    w.SetBusy(True);
+    w.SetBusy(VbTrue);
     EXPECT_EQ(w.StageText(), "Installing: Downloading latest game files...");
 
-    w.SetBusy(False);
+    w.SetBusy(VbFalse);
     EXPECT_EQ(w.StageText(), welcome);
     EXPECT_EQ(w.FileText(), "Failed to download ostrak.exe");
     EXPECT_EQ(w.Shape2->width(), fill);
@@ -163,7 +174,7 @@ TEST_F(SplashBusy, CloseRequestsAreRefusedSilentlyWhileBusy) {
     frmSplash w;
     w.Form_Load();
     w.show();
-    w.SetBusy(True);
+    w.SetBusy(VbTrue);
 
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
@@ -172,7 +183,7 @@ TEST_F(SplashBusy, CloseRequestsAreRefusedSilentlyWhileBusy) {
     EXPECT_EQ(Dialogs.ShownCount(), 0);
     EXPECT_EQ(EndCount, 0);
 
-    w.SetBusy(False);
+    w.SetBusy(VbFalse);
     EXPECT_TRUE(SystemCloseAccepted(w));
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(w.isVisible());
@@ -255,9 +266,9 @@ TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
     QObject::connect(&lateEvent, &QTimer::timeout, [&] { late = true; });
     lateEvent.start(1500);
 
-    const uint32_t start = GetTickCount();
+    const uint32_t start = TickCount();
     w.Command1->click();
-    const uint32_t took = ElapsedTicks(start, GetTickCount());
+    const uint32_t took = ElapsedTicks(start, TickCount());
 
     EXPECT_EQ(trace,
               (std::vector<std::string>{"action starts", "inner routine starts", "exit path"}));

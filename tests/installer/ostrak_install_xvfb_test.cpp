@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <string>
 
+using namespace ostrak;
+
 namespace {
 
 // An Xvfb server on a free display number, stopped with the object.

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+using namespace ostrak;
+
 namespace {
 
 void MakeFolders(const std::string& path) {

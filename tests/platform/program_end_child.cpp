@@ -3,12 +3,14 @@
 // flushing: the end must flush), holds the instance lock, and has a local and
 // a static object whose destructors would print.
 #include "platform/EventLoop.h"
-#include "platform/Program.h"
 #include "platform/SingleInstance.h"
+#include "runtime/Program.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
+
+using namespace ostrak;
 
 namespace {
 struct Marker {

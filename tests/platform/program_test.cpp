@@ -1,8 +1,8 @@
 // EndProgram: the real end terminates the process on the spot; with a hook
 // the program counts as ended and no wait waits any more.
 #include "platform/EventLoop.h"
-#include "platform/Program.h"
 #include "platform/TickCount.h"
+#include "runtime/Program.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+using namespace ostrak;
 
 TEST(EndProgram, RealEndTerminatesInsideNestedWaitsWithoutUnwinding) {
     TempDir runtime;
@@ -51,12 +53,12 @@ TEST(EndProgram, AfterAHookedEndNoWaitWaitsAndNoEventRuns) {
     QTimer::singleShot(0, [] { EndProgram(4); });
     QTimer::singleShot(100, [&] { late = true; });
 
-    const uint32_t start = GetTickCount();
+    const uint32_t start = TickCount();
     WaitTicks(3000); // ends inside, at its first event
     WaitTicks(3000);
     WaitForEvents(3000);
     DoEvents();
-    EXPECT_LT(ElapsedTicks(start, GetTickCount()), 90u);
+    EXPECT_LT(ElapsedTicks(start, TickCount()), 90u);
     EXPECT_EQ(seen, 4);
     EXPECT_FALSE(late);
 

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+using namespace ostrak;
+
 namespace {
 
 constexpr const char* Programs = "$(Programs)";

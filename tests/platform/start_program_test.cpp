@@ -1,7 +1,7 @@
 // StartProgram: detached, no arguments, the current folder inherited; a
 // Windows executable through wine from the PATH, or not at all.
-#include "platform/ErrorRecord.h"
 #include "platform/StartProgram.h"
+#include "runtime/ErrorRecord.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -11,6 +11,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace ostrak;
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include <QStyle>
 #include <cmath>
 
+namespace ostrak {
+
 namespace {
 
 // True when text drawn in font from the top left of area keeps its ink inside
@@ -74,3 +76,5 @@ void FitLabel::paintEvent(QPaintEvent*) {
     style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(),
                           isEnabled(), fit.Text, foregroundRole());
 }
+
+} // namespace ostrak

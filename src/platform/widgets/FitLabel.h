@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QString>
 
+namespace ostrak {
+
 class FitLabel : public QLabel {
 public:
     static constexpr double MinimumPointSize = 4.0;
@@ -36,3 +38,5 @@ private:
     mutable QSize FitSize_;
     mutable bool FitValid_ = false;
 };
+
+} // namespace ostrak
