@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <memory>
 
+namespace ostrak {
+
 namespace {
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -41,3 +43,5 @@ std::optional<uint64_t> ReadFileChunks(const std::string& path,
         }
     }
 }
+
+} // namespace ostrak

@@ -1,5 +1,7 @@
 #include "http/BodyFile.h"
 
+namespace ostrak {
+
 bool BodyFile::Begin(const std::string& target) {
     Abort();
     if (!Writer_.Begin(target))
@@ -48,3 +50,5 @@ void BodyFile::Abort() {
     Gathered_.shrink_to_fit();
     Length_ = 0;
 }
+
+} // namespace ostrak

@@ -1,12 +1,13 @@
 #include "http/FrmConnect.h"
 
 #include "http/ResponseHead.h"
-#include "platform/ErrorRecord.h"
 #include "platform/EventLoop.h"
-#include "platform/ServerConfig.h"
+#include "runtime/ErrorRecord.h"
 
 #include <algorithm>
 #include <utility>
+
+namespace ostrak {
 
 namespace {
 
@@ -20,7 +21,7 @@ void WaitLettingEventsRun(int32_t ms) {
 } // namespace
 
 FrmConnect::FrmConnect()
-    : Port(ConfiguredServer().Port), Timer1(TimerIntervalMs, [this] { Timer1_Timer(); }),
+    : Timer1(TimerIntervalMs, [this] { Timer1_Timer(); }),
       Winsock1_(std::make_unique<CSocket>(static_cast<CSocketEvents*>(this))),
       Pause(WaitLettingEventsRun) {
     Timer1.SetEnabled(true);
@@ -59,8 +60,8 @@ void FrmConnect::Enqueue(const std::string& server, const std::string& url,
 
 void FrmConnect::RetrieveURL(const std::string& Server, const std::string& Url) {
     DownPerc = 0;
-    DownDone = False;
-    DownFailed = False;
+    DownDone = VbFalse;
+    DownFailed = VbFalse;
     FailureText.clear();
     Enqueue(Server, Url, "");
 }
@@ -68,8 +69,8 @@ void FrmConnect::RetrieveURL(const std::string& Server, const std::string& Url) 
 void FrmConnect::RetrieveFile(const std::string& Server, const std::string& Url,
                               const std::string& Filename) {
     DownPerc = 0;
-    DownDone = False;
-    DownFailed = False;
+    DownDone = VbFalse;
+    DownFailed = VbFalse;
     FailureText.clear();
     Enqueue(Server, Url, Filename);
 }
@@ -99,8 +100,8 @@ void FrmConnect::Timer1_Timer() {
         if (SettleTransfer()) {
             EndTransfer();
             if (Body.Finish()) {
-                DownDone = True;
-                DownFailed = False;
+                DownDone = VbTrue;
+                DownFailed = VbFalse;
             } else {
                 Fail("cannot write " + CurrentFile);
             }
@@ -205,7 +206,7 @@ void FrmConnect::OnDataArrival(int32_t /*bytesTotal*/) {
         if (ContentLength_ > 0) {
             DownPerc = static_cast<double>(BodyBytes_) / static_cast<double>(ContentLength_);
             if (DownPerc < 1.0)
-                DownDone = False;
+                DownDone = VbFalse;
         }
         return;
     }
@@ -326,8 +327,8 @@ bool FrmConnect::SettleTransfer() {
 }
 
 void FrmConnect::Fail(std::string reason) {
-    DownFailed = True;
-    DownDone = False;
+    DownFailed = VbTrue;
+    DownDone = VbFalse;
     FailureText = std::move(reason);
     Body.Abort();
     CurrentFile.clear();
@@ -345,3 +346,5 @@ std::string FrmConnect::CutBody() const {
         return std::string();
     return ResponseText_.substr(at + ResponseHead::BlankLine.size());
 }
+
+} // namespace ostrak

@@ -2,6 +2,8 @@
 
 #include <optional>
 
+namespace ostrak {
+
 namespace ResponseHead {
 
 size_t FindBlankLine(std::string_view text, size_t from) {
@@ -102,3 +104,5 @@ bool IsSuccessStatus(std::string_view statusLine) {
 }
 
 } // namespace ResponseHead
+
+} // namespace ostrak

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+namespace ostrak {
+
 namespace StallRule {
 
 inline constexpr uint32_t StallMs = 7000;
@@ -22,3 +24,5 @@ constexpr bool Stalled(uint32_t start, uint32_t now) {
 }
 
 } // namespace StallRule
+
+} // namespace ostrak

@@ -9,6 +9,15 @@
 // buttons' click handlers and keep the window alive through the waits of
 // ModSkins and the platform layer.
 //
+// The exit path (Command3_Click) ends the program, from the Cancel button or
+// from inside an action, possibly inside nested waits. In the program it
+// never returns (Program.h). With a test's end hook it does, and then every
+// wait returns at once; each routine of an action therefore returns at once
+// when ProgramEnded() is true after a wait, a dialog, a call into ConnectForm
+// or the exit path itself, and touches nothing the exit path unloaded.
+//
+// Enter and Space both press the focused button.
+//
 // Idle: Command1 and Command3 enabled, Command2 enabled unless
 // NoStoredFolder, the stage line shows the welcome text, closing allowed.
 // Busy: all three buttons disabled and every close request refused
@@ -16,17 +25,20 @@
 //
 // The routines live in one file per concern: frmSplash_window.cpp holds the
 // layout, start-up, the busy state, the display surfaces and the exit path.
-#include "platform/VbTypes.h"
+#include "runtime/VbTypes.h"
 
 #include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-class FrmConnect;
 class QFrame;
 class QLabel;
 class QPushButton;
+
+namespace ostrak {
+
+class FrmConnect;
 class Shape;
 
 class frmSplash : public QWidget {
@@ -37,7 +49,7 @@ public:
     static constexpr const char* SettingInstallFolder = "LOC"; // installation folder
     static constexpr const char* SettingMusic = "DoMu";        // "1" no music, "2" music
 
-    // Builds the window with every control as designed; nothing is read yet.
+    // Builds the window with every control in place; nothing is read yet.
     frmSplash();
     ~frmSplash() override;
 
@@ -74,18 +86,22 @@ public:
 
     // Installation state.
     std::string ServerHost;    // the game's web server; set at start-up only
+    int32_t ServerPort = 80;   // its port (80 unless OSTRAK_SERVER says otherwise)
     std::string PathPrefix;    // put before the version-info path; always ""
     std::string InstallFolder; // "LOC", the default, or the user's answer
-    std::string WelcomeText;   // the stage line as designed
-    VbBool Busy = False;
+    std::string WelcomeText;   // the stage line as first shown
+    VbBool Busy = VbFalse;
     int16_t TotalSteps = 0; // denominator of the bar fraction
     bool NoStoredFolder = false;
 
     // The HTTP client: nullptr until the install flow loads it; the exit path
     // unloads it (resets the pointer).
     std::unique_ptr<FrmConnect> ConnectForm;
+    // Loads the HTTP client, talking to ServerPort, unless it is loaded.
+    void LoadConnectForm();
 
-    // Controls (owned by the window), named as designed.
+    // Controls (owned by the window). The four labels of the header band
+    // shrink their text to fit rather than cut it.
     QFrame* Frame1;
     QLabel* lblProductName;
     QLabel* lblCompanyProduct;
@@ -103,3 +119,5 @@ protected:
     // The close request, whatever its origin: refused while Busy.
     void closeEvent(QCloseEvent* event) override;
 };
+
+} // namespace ostrak

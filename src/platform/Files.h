@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrak {
+
 namespace Files {
 
 // The platform's path separator ("/" here).
@@ -17,9 +19,9 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 int64_t FileLength(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool Exists(const std::string& path);
-bool DeleteFile(const std::string& path);
+bool RemoveFile(const std::string& path);
 bool MakeDirectory(const std::string& path);
-bool RemoveDirectory(const std::string& path);
+bool RemoveFolder(const std::string& path);
 
 struct DirEntry {
     std::string Name;
@@ -93,3 +95,5 @@ private:
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 
 } // namespace Files
+
+} // namespace ostrak

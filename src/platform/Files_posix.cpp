@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace ostrak {
+
 namespace Files {
 
 char Separator() {
@@ -37,13 +39,13 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool DeleteFile(const std::string& path) {
+bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 bool MakeDirectory(const std::string& path) {
     return ::mkdir(path.c_str(), 0777) == 0;
 }
-bool RemoveDirectory(const std::string& path) {
+bool RemoveFolder(const std::string& path) {
     return ::rmdir(path.c_str()) == 0;
 }
 
@@ -229,3 +231,5 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
 }
 
 } // namespace Files
+
+} // namespace ostrak

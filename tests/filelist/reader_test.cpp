@@ -1,11 +1,13 @@
 #include "ListSamples.h"
-#include "installer/filelist/Crc32Padding.h"
-#include "installer/filelist/FileListReader.h"
-#include "installer/filelist/FileName.h"
-#include "platform/Rnd.h"
+#include "checksum/Crc32Padding.h"
+#include "filelist/FileListReader.h"
+#include "filelist/FileName.h"
+#include "runtime/Rnd.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+using namespace ostrak;
 
 namespace {
 
@@ -29,7 +31,7 @@ FileListTable MarkedTable() {
     for (int i = 0; i < FileListTable::Slots; ++i) {
         t.EntryNames[i] = "old" + std::to_string(i);
         t.EntryChecksums[i] = -i;
-        t.EntryNameSafe[i] = True;
+        t.EntryNameSafe[i] = VbTrue;
     }
     return t;
 }

@@ -1,18 +1,13 @@
 #include "ListSamples.h"
 #include "checksum/Crc32.h"
-#include "installer/filelist/Crc32Padding.h"
-#include "installer/filelist/FileListReader.h"
+#include "checksum/Crc32Padding.h"
+#include "checksum/clsCRC.h"
+#include "filelist/FileListReader.h"
 
 #include <gtest/gtest.h>
 #include <random>
 
-TEST(Crc32Text, SignedDecimal) {
-    EXPECT_EQ(Crc32Of("123456789"), 0xCBF43926u);
-    EXPECT_EQ(Crc32Text(Crc32Of("123456789")), "-873187034");
-    EXPECT_EQ(Crc32Text(0), "0");
-    EXPECT_EQ(Crc32Text(0x7FFFFFFF), "2147483647");
-    EXPECT_EQ(Crc32Text(0x80000000), "-2147483648");
-}
+using namespace ostrak;
 
 TEST(Crc32Padding, ReachesAnyTarget) {
     std::mt19937 random(1);
@@ -31,10 +26,12 @@ TEST(Crc32Padding, ReachesAnyTarget) {
 // installation keeps its list.
 TEST(EncodeFileList, ChecksumOfListIsTheVersionText) {
     const std::string exe = "MZ pretend game executable";
-    const uint32_t version = Crc32Of(exe);
+    const uint32_t version = static_cast<uint32_t>(clsCRC().CalculateString(exe));
     for (int count : {0, 1, 17, 255}) {
         const std::string list = EncodeFileList(42, SampleEntries(count), version);
-        EXPECT_EQ(Crc32Text(Crc32Of(list)), Crc32Text(version)) << count << " entries";
+        EXPECT_EQ(ChecksumText(clsCRC().CalculateString(list)),
+                  ChecksumText(static_cast<int32_t>(version)))
+            << count << " entries";
     }
 }
 

@@ -1,7 +1,7 @@
 // Connection attempts: the watchdog rhythm, and getting out of the error
 // state that a refused connection leaves.
 #include "FormDriver.h"
-#include "platform/SocketApi.h"
+#include "winsock/SocketApi.h"
 #include "platform/TickCount.h"
 #include "support/HostLookupDouble.h"
 #include "support/HttpServers.h"
@@ -11,6 +11,8 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
+
+using namespace ostrak;
 
 namespace {
 
@@ -92,10 +94,9 @@ TEST(Connection, NameLookupSlowerThanTheWatchdogStillConnects) {
     auto calls = std::make_shared<std::atomic<int>>(0);
     ScopedHostLookups lookups([calls](const std::string& name) {
         ++*calls;
-        const uint32_t start = GetTickCount();
+        const uint32_t start = TickCount();
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (ElapsedTicks(start, GetTickCount()) < 3000 &&
-               std::chrono::steady_clock::now() < giveUp)
+        while (ElapsedTicks(start, TickCount()) < 3000 && std::chrono::steady_clock::now() < giveUp)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return HostAnswer{0, name, WsInetAddr("127.0.0.1")};
     });

@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+using namespace ostrak;
+
 namespace {
 
 struct FetchRun {

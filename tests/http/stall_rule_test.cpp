@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace ostrak;
+
 namespace {
 
 TEST(StallRule, StallMustLastPastTheLimit) {

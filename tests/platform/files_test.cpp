@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+using namespace ostrak;
+
 TEST(Files, InputFileOpensRegularFilesOnlyAndNeverWaits) {
     TempDir dir;
     const std::string data = dir.Write("data.bin", "abc");

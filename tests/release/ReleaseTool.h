@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the ostrak_release tests: running the built tool and looking at
 // the folders it reads and writes.
-#include "Subprocess.h"
+#include "support/Subprocess.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -9,6 +9,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+namespace ostrak {
 
 inline ProcessResult RunRelease(std::vector<std::string> args) {
     args.insert(args.begin(), OSTRAK_RELEASE_BIN);
@@ -40,3 +42,5 @@ inline void WriteFixedFiles(const TempDir& source) {
     source.Write("gdiplus.dll", "MZ gdiplus");
     source.Write("Unzip32.dll", "MZ unzip");
 }
+
+} // namespace ostrak

@@ -1,10 +1,12 @@
 #include "ReleaseTool.h"
-#include "installer/filelist/Crc32Padding.h"
-#include "installer/filelist/FileListReader.h"
-#include "installer/filelist/FileListWriter.h"
+#include "checksum/clsCRC.h"
+#include "filelist/FileListReader.h"
+#include "filelist/FileListWriter.h"
 
 #include <gtest/gtest.h>
 #include <map>
+
+using namespace ostrak;
 
 namespace {
 
@@ -41,9 +43,10 @@ TEST(Release, PublishesTheTree) {
         EXPECT_EQ(TempDir::Read(crc + "/" + name), TempDir::Read(source.File(name))) << name;
 
     const std::string version = TempDir::Read(crc + "/index.php");
-    EXPECT_EQ(version, Crc32Text(Crc32Of(TempDir::Read(source.File("ostrak.exe")))));
+    EXPECT_EQ(version,
+              ChecksumText(clsCRC().CalculateString(TempDir::Read(source.File("ostrak.exe")))));
     const std::string list = TempDir::Read(crc + "/dta.lst");
-    EXPECT_EQ(Crc32Text(Crc32Of(list)), version);
+    EXPECT_EQ(ChecksumText(clsCRC().CalculateString(list)), version);
     EXPECT_EQ(static_cast<uint8_t>(list[0]), 37);
 
     FileListTable table;
@@ -53,8 +56,8 @@ TEST(Release, PublishesTheTree) {
     int i = 0;
     for (const auto& [name, bytes] : GameFiles) {
         EXPECT_EQ(table.EntryNames[i], name);
-        EXPECT_EQ(Crc32Text(static_cast<uint32_t>(table.EntryChecksums[i])),
-                  Crc32Text(Crc32Of(bytes)))
+        EXPECT_EQ(ChecksumText(table.EntryChecksums[i]),
+                  ChecksumText(clsCRC().CalculateString(bytes)))
             << name;
         ++i;
     }
@@ -68,8 +71,8 @@ TEST(Release, DumpPrintsSeedCountAndEntries) {
     ASSERT_EQ(RunRelease({source.Path(), out.Path(), "--seed=200"}).ExitCode, 0);
     const ProcessResult r = RunRelease({"--dump", out.File("crc/dta.lst")});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(r.Out,
-              "seed: 200\ncount: 2\n-873187034 a.pak\n" + Crc32Text(Crc32Of("bee")) + " b.pak\n");
+    EXPECT_EQ(r.Out, "seed: 200\ncount: 2\n-873187034 a.pak\n" +
+                         ChecksumText(clsCRC().CalculateString("bee")) + " b.pak\n");
 }
 
 // A list from elsewhere may name odd files: the dump shows them on one line

@@ -1,11 +1,13 @@
 // The published tree, served by a real HTTP server, gives the installer
 // exactly the source files, the version text and a list that matches it.
-#include "HttpFetch.h"
 #include "ReleaseTool.h"
-#include "installer/filelist/Crc32Padding.h"
+#include "checksum/clsCRC.h"
+#include "support/HttpFetch.h"
 
 #include <gtest/gtest.h>
 #include <regex>
+
+using namespace ostrak;
 
 namespace {
 
@@ -50,9 +52,10 @@ TEST(ReleaseServed, ByteIdenticalOverHttp) {
     }
     const HttpReply version = HttpGet(server.Port(), "/crc/index.php?h=3");
     ASSERT_TRUE(version.Ok);
-    EXPECT_EQ(version.Body, Crc32Text(Crc32Of(TempDir::Read(source.File("ostrak.exe")))));
+    EXPECT_EQ(version.Body,
+              ChecksumText(clsCRC().CalculateString(TempDir::Read(source.File("ostrak.exe")))));
     const HttpReply list = HttpGet(server.Port(), "/crc/dta.lst");
     ASSERT_TRUE(list.Ok);
     EXPECT_EQ(list.Body, TempDir::Read(out.File("crc/dta.lst")));
-    EXPECT_EQ(Crc32Text(Crc32Of(list.Body)), version.Body);
+    EXPECT_EQ(ChecksumText(clsCRC().CalculateString(list.Body)), version.Body);
 }

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "SocketTestSupport.h"
-#include "platform/SocketApi.h"
+#include "winsock/SocketApi.h"
 #include "platform/TickCount.h"
 #include "support/HostLookupDouble.h"
+
+using namespace ostrak;
 
 namespace {
 

@@ -1,13 +1,15 @@
 #pragma once
-// Host lookups of the test's choosing (platform/HostLookup.h) for the life of
+// Host lookups of the test's choosing (winsock/HostLookup.h) for the life of
 // the object, and a gate that holds a lookup up until the test opens it.
 // The system's lookups and no kept answers are back afterwards.
-#include "platform/HostLookup.h"
+#include "winsock/HostLookup.h"
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <utility>
+
+namespace ostrak {
 
 class ScopedHostLookups {
 public:
@@ -38,3 +40,5 @@ private:
     std::condition_variable Opened_;
     bool Open_ = false;
 };
+
+} // namespace ostrak

@@ -1,6 +1,8 @@
 #include "Arguments.h"
 
-#include "platform/ServerConfig.h"
+#include "http/ServerAddress.h"
+
+namespace ostrak {
 
 namespace {
 
@@ -49,3 +51,5 @@ bool ParseFetchArguments(int count, const char* const* args, FetchArguments& out
     out = parsed;
     return true;
 }
+
+} // namespace ostrak

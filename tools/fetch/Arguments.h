@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace ostrak {
+
 inline constexpr const char* UsageLine = "Usage: ostrak_fetch HOST[:PORT] PATH [FILE]";
 
 struct FetchArguments {
@@ -19,3 +21,5 @@ struct FetchArguments {
 // FILE is given but empty.
 bool ParseFetchArguments(int count, const char* const* args, FetchArguments& out,
                          std::string& error);
+
+} // namespace ostrak

@@ -4,6 +4,8 @@
 #include <iosfwd>
 #include <string>
 
+namespace ostrak {
+
 struct FetchTarget {
     std::string Host;
     int32_t Port = 80;
@@ -20,3 +22,5 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
 // (RetrieveHTML: at most 1 MiB, up to 4 attempts of 15 s) and writes it to
 // out. Returns 0 on success, 1 (with a message on progress) when not.
 int FetchToStream(const FetchTarget& target, std::ostream& out, std::ostream& progress);
+
+} // namespace ostrak

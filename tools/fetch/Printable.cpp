@@ -1,5 +1,7 @@
 #include "Printable.h"
 
+namespace ostrak {
+
 std::string Printable(std::string_view text) {
     static constexpr char Hex[] = "0123456789abcdef";
     std::string out;
@@ -18,3 +20,5 @@ std::string Printable(std::string_view text) {
     }
     return out;
 }
+
+} // namespace ostrak

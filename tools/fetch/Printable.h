@@ -6,4 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace ostrak {
+
 std::string Printable(std::string_view text);
+
+} // namespace ostrak

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <iostream>
 
+using namespace ostrak;
+
 namespace {
 
 const char* const HelpText = R"(Usage: ostrak_fetch HOST[:PORT] PATH [FILE]

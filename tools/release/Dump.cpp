@@ -2,11 +2,13 @@
 
 #include "Printable.h"
 #include "ToolError.h"
-#include "installer/filelist/Crc32Padding.h"
-#include "installer/filelist/FileListReader.h"
+#include "checksum/clsCRC.h"
+#include "filelist/FileListReader.h"
 #include "platform/Files.h"
 
 #include <ostream>
+
+namespace ostrak {
 
 namespace {
 
@@ -30,6 +32,8 @@ void DumpList(const std::string& path, std::ostream& out) {
                         ")");
     out << "seed: " << int(seed) << '\n' << "count: " << int(table.EntryCount) << '\n';
     for (int i = 0; i < table.EntryCount; ++i)
-        out << Crc32Text(static_cast<uint32_t>(table.EntryChecksums[i])) << ' '
+        out << ChecksumText(table.EntryChecksums[i]) << ' '
             << Shown(table.EntryNames[i], IsTrue(table.EntryNameSafe[i])) << '\n';
 }
+
+} // namespace ostrak

@@ -3,9 +3,10 @@
 #include "Printable.h"
 #include "ToolError.h"
 #include "checksum/Crc32.h"
-#include "installer/filelist/Crc32Padding.h"
-#include "installer/filelist/FileListWriter.h"
-#include "installer/filelist/FileName.h"
+#include "checksum/Crc32Padding.h"
+#include "checksum/clsCRC.h"
+#include "filelist/FileListWriter.h"
+#include "filelist/FileName.h"
 #include "platform/Files.h"
 
 #include <algorithm>
@@ -15,6 +16,8 @@
 #include <random>
 #include <system_error>
 #include <vector>
+
+namespace ostrak {
 
 namespace fs = std::filesystem;
 
@@ -191,7 +194,7 @@ void MoveIntoPlace(const std::string& outDir, const std::string& built, const st
         return;
     }
     const std::string old = MakeScratchFolder(outDir, ".crc.old-");
-    Files::RemoveDirectory(old); // only its name is wanted
+    Files::RemoveFolder(old); // only its name is wanted
     fs::rename(target, old, ec);
     if (ec)
         throw ToolError(target + ": cannot be replaced (" + ec.message() + ")");
@@ -215,15 +218,15 @@ void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>
     for (const std::string& name : names) {
         const uint32_t crc =
             CopyFile(Files::JoinPath(options.SourceDir, name), Files::JoinPath(built, name));
-        out << "  " << Crc32Text(crc) << ' ' << name << (IsListed(name) ? "" : "  (not listed)")
-            << '\n';
+        out << "  " << ChecksumText(static_cast<int32_t>(crc)) << ' ' << name
+            << (IsListed(name) ? "" : "  (not listed)") << '\n';
         if (name == GameExe)
             exeCrc = crc;
         else if (IsListed(name))
             entries.push_back({name, static_cast<int32_t>(crc)});
     }
 
-    const std::string version = Crc32Text(exeCrc);
+    const std::string version = ChecksumText(static_cast<int32_t>(exeCrc));
     WriteDurably(Files::JoinPath(built, VersionPage), version);
     WriteDurably(Files::JoinPath(built, ListName), EncodeFileList(options.Seed, entries, exeCrc));
     if (!Files::SyncDirectory(built))
@@ -246,7 +249,9 @@ void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err
         BuildAndPlace(options, names, target, out);
     } catch (...) {
         if (outDirCreated)
-            Files::RemoveDirectory(options.OutDir); // only while it is still empty
+            Files::RemoveFolder(options.OutDir); // only while it is still empty
         throw;
     }
 }
+
+} // namespace ostrak

@@ -5,6 +5,8 @@
 #include <iosfwd>
 #include <string>
 
+namespace ostrak {
+
 struct PublishOptions {
     std::string SourceDir;
     std::string OutDir;
@@ -18,3 +20,5 @@ struct PublishOptions {
 // refused input or a failed write. Reports what it wrote on out and notes on
 // err.
 void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err);
+
+} // namespace ostrak

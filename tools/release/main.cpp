@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace ostrak;
+
 namespace {
 
 const char* const HelpText = R"(Usage:
