@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <set>
-#include <sys/stat.h>
+#include <sys/stat.h> // chmod
 
 using namespace ostrak;
 namespace fs = std::filesystem;
@@ -23,11 +23,12 @@ const char* const App = frmSplash::SettingsApplication;
 const char* const Section = frmSplash::SettingsSection;
 const std::string Confirm = "Are you sure you wish to eredicate any trace of Ostrak on your "
                             "computer?\r\nThis cannot be undone!";
+const std::string Complete =
+    "Ostrak and all it's components have been deleted. Thank you, and come again!";
 const std::string Settings = "Ostrak's settings have been deleted, but ";
 
-unsigned Mode(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+fs::perms Mode(const std::string& path) {
+    return fs::symlink_status(path).permissions();
 }
 
 class Uninstall : public InstallerSandbox {
@@ -44,14 +45,13 @@ protected:
     std::set<std::string> Tree() const {
         std::set<std::string> out;
         for (const auto& e : fs::recursive_directory_iterator(Sandbox.Path())) {
-            const std::string name = fs::relative(e.path(), Sandbox.Path()).string();
+            const std::string name = e.path().lexically_relative(Sandbox.Path()).string();
             if (name.rfind("config", 0) != 0 && name.rfind("runtime", 0) != 0)
                 out.insert(name);
         }
         return out;
     }
-    // Plans the confirmation (asked while busy, every button disabled) and, after Yes, the last
-    // box.
+    // Plans the confirmation (asked while busy) and, after Yes, the last box.
     void Plan(int32_t answer, const std::string& text = "", int32_t style = 0,
               const std::string& title = "") {
         Dialogs.ExpectMsgBox(Confirm, vbYesNo + vbQuestion, "Are you sure?", answer, [this] {
@@ -75,9 +75,9 @@ protected:
         Window->Form_Load();
         Window->show();
         Window->Command2->click();
-        Dialogs.ExpectAllShown();
     }
     void ExpectEnded() {
+        Dialogs.ExpectAllShown();
         EXPECT_EQ(EndCount, Ends + 1);
         EXPECT_FALSE(Window->isVisible());
         EXPECT_EQ(GetSetting(App, Section, "LOC", "gone"), "gone");
@@ -86,21 +86,7 @@ protected:
     int Ends = 0;
 };
 
-TEST_F(Uninstall, NoKeepsFilesAndSettingsAndGoesBackToIdle) {
-    Make({"Ostrak/dta.lst", "Ostrak/maps/m1.map"});
-    const auto before = Tree();
-    Plan(vbNo);
-    Run(Sandbox.File("Ostrak"));
-    EXPECT_EQ(Tree(), before);
-    EXPECT_EQ(GetSetting(App, Section, "LOC"), Sandbox.File("Ostrak"));
-    EXPECT_EQ(GetSetting(App, Section, "DoMu"), "2");
-    EXPECT_TRUE(Window->Command1->isEnabled() && Window->Command2->isEnabled() &&
-                Window->Command3->isEnabled());
-    EXPECT_EQ(Window->StageText(), Window->WelcomeText);
-    EXPECT_EQ(EndCount, 0);
-}
-
-TEST_F(Uninstall, YesRemovesTheTreeButNothingALinkLeadsTo) {
+TEST_F(Uninstall, NoKeepsAllThenYesRemovesTheTreeButNothingALinkLeadsTo) {
     const std::string inst = Sandbox.File("Games/Ostrak");
     Make({"Games/Ostrak/dta.lst", "Games/Ostrak/.hidden", "Games/Ostrak/ro.dat",
           "Games/Ostrak/music/a/b/deep.ogg", "Games/Ostrak/music/empty/", "outside/keep.txt"});
@@ -109,30 +95,38 @@ TEST_F(Uninstall, YesRemovesTheTreeButNothingALinkLeadsTo) {
     fs::create_symlink(Sandbox.File("outside/keep.txt"), inst + "/keep-link");
     for (const char* ro : {"ro.dat", "music/a/b/deep.ogg", "music/a/b", "music/a", "music"})
         ::chmod((inst + "/" + ro).c_str(), 0555);
-    Plan(vbYes, "Ostrak and all it's components have been deleted. Thank you, and come again!",
-         vbInformation + vbOKOnly, "Uninstall complete.");
+    const auto before = Tree();
+    Plan(vbNo);
     Run(inst);
+    EXPECT_EQ(Tree(), before);
+    EXPECT_EQ(GetSetting(App, Section, "DoMu"), "2");
+    EXPECT_TRUE(Window->Command1->isEnabled() && Window->Command2->isEnabled() &&
+                Window->Command3->isEnabled());
+    EXPECT_EQ(Window->StageText(), Window->WelcomeText);
+    EXPECT_EQ(EndCount, 0);
+
+    Plan(vbYes, Complete, vbInformation + vbOKOnly, "Uninstall complete.");
+    Window->Command2->click();
     EXPECT_EQ(Tree(), (std::set<std::string>{"Games", "outside", "outside/keep.txt",
                                              "outside/ro-elsewhere"}));
     EXPECT_EQ(TempDir::Read(Sandbox.File("outside/keep.txt")), "outside/keep.txt");
-    EXPECT_EQ(Mode(Sandbox.File("outside/ro-elsewhere")), 0755u); // made writable, then unlinked
-    EXPECT_EQ(Window->DeleteFolderTreeFailure.Number, 0);
+    EXPECT_EQ(Mode(Sandbox.File("outside/ro-elsewhere")),
+              fs::perms(0755)); // made writable, then unlinked
     ExpectEnded();
 }
 
 TEST_F(Uninstall, AnInstallFolderThatIsALinkLosesItsContentsThenTheLink) {
     Make({"real/dta.lst", "real/maps/deep/m2.map", "Games/"});
     fs::create_directory_symlink(Sandbox.File("real"), Sandbox.File("Games/Ostrak"));
-    Plan(vbYes, "Ostrak and all it's components have been deleted. Thank you, and come again!",
-         vbInformation + vbOKOnly, "Uninstall complete.");
+    Plan(vbYes, Complete, vbInformation + vbOKOnly, "Uninstall complete.");
     Run(Sandbox.File("Games/Ostrak/"));
     EXPECT_EQ(Tree(), (std::set<std::string>{"Games", "real"}));
     ExpectEnded();
 }
 
 TEST_F(Uninstall, WhatIsNotAnInstallationIsRefusedAndToldSo) {
-    Make({"dta.lst", "home/dta.lst", "home/.config/x", "nolist/ostrak.exe", "listdir/dta.lst/",
-          "inst/dta.lst"});
+    Make({"dta.lst", "home/dta.lst", "home/.config/x", "home/Games/", "nolist/ostrak.exe",
+          "listdir/dta.lst/", "inst/dta.lst"});
     fs::create_directory_symlink("/", Sandbox.File("to-root"));
     fs::create_directory_symlink(Sandbox.File("home"), Sandbox.File("to-home"));
     const std::string savedHome = std::getenv("HOME");
@@ -164,6 +158,14 @@ TEST_F(Uninstall, WhatIsNotAnInstallationIsRefusedAndToldSo) {
         EXPECT_EQ(Tree(), before);
         ExpectEnded();
     }
+    // One step past the limits: below the home folder, and a name that only begins like it.
+    Make({"home/Games/Ostrak/dta.lst", "hom/dta.lst"});
+    for (const char* removable : {"home/Games/Ostrak", "hom"}) {
+        Plan(vbYes, Complete, vbInformation + vbOKOnly, "Uninstall complete.");
+        Run(Sandbox.File(removable));
+        ExpectEnded();
+    }
+    EXPECT_EQ(Tree(), before);
     setenv("HOME", savedHome.c_str(), 1);
 }
 
@@ -187,8 +189,8 @@ TEST_F(Uninstall, AnItemThatCannotGoStopsTheRemovalAndIsNamed) {
     EXPECT_EQ(Window->DeleteFolderTreeFailure.Number, EPERM);
     EXPECT_EQ(Tree(),
               (std::set<std::string>{"Ostrak", "Ostrak/a", "Ostrak/a/b", "Ostrak/a/b/stuck.dat"}));
-    EXPECT_EQ(Mode(Sandbox.File("Ostrak/a")), 0700u);
-    EXPECT_EQ(Mode(Sandbox.File("Ostrak/a/b")), 0755u);
+    EXPECT_EQ(Mode(Sandbox.File("Ostrak/a")), fs::perms(0700));
+    EXPECT_EQ(Mode(Sandbox.File("Ostrak/a/b")), fs::perms(0755));
     ExpectEnded();
 }
 
