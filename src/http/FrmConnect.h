@@ -92,7 +92,10 @@ public:
     // Queues the request, connects and waits (letting events run) for the
     // body. An attempt that fails, or has not completed after 15 s by the tick
     // counter, is abandoned (CloseConnections), followed by a 1 s pause and a
-    // fresh attempt; after 4 attempts the result is empty.
+    // fresh attempt; after 4 attempts the result is empty. Once the program
+    // has ended (inside the wait or the pause, Program.h) it returns empty at
+    // once without touching this object, which the exit path may have
+    // unloaded.
     std::optional<std::string> RetrieveHTML(const std::string& Server, const std::string& Url);
     // Empties the queue and ResponseText and closes the socket. The fetch in
     // flight is abandoned: whatever still arrives on its connection is

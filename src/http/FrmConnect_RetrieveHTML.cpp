@@ -3,6 +3,7 @@
 
 #include "platform/EventLoop.h"
 #include "platform/TickCount.h"
+#include "runtime/Program.h"
 
 #include <algorithm>
 
@@ -13,6 +14,8 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
     // Longest single wait, so that the tick counter is read at least this often.
     constexpr uint32_t WaitSliceMs = 100;
     for (int attempt = 1; attempt <= RetrieveHTMLAttempts; ++attempt) {
+        if (ProgramEnded())
+            return std::nullopt;
         DownDone = VbFalse;
         DownPerc = 0;
         DownFailed = VbFalse;
@@ -40,12 +43,21 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
                 break;
             }
             WaitForEvents(std::min(RetrieveHTMLWaitMs + 1 - elapsed, WaitSliceMs));
+            // The exit path may have run inside the wait and unloaded this
+            // object: nothing of it may be touched any more.
+            if (ProgramEnded())
+                return std::nullopt;
         }
         if (ReleasePending)
             DropConnection();
         CloseConnections();
-        if (attempt < RetrieveHTMLAttempts)
-            Pause(RetrieveHTMLPauseMs);
+        if (attempt < RetrieveHTMLAttempts) {
+            // A copy: the pause may outlive this object (see above).
+            const std::function<void(int32_t)> pause = Pause;
+            pause(RetrieveHTMLPauseMs);
+            if (ProgramEnded())
+                return std::nullopt;
+        }
     }
     DownFailed = VbTrue;
     return std::nullopt;

@@ -9,6 +9,15 @@
 // buttons' click handlers and keep the window alive through the waits of
 // ModSkins and the platform layer.
 //
+// The exit path (Command3_Click) ends the program, from the Cancel button or
+// from inside an action, possibly inside nested waits. In the program it
+// never returns (Program.h). With a test's end hook it does, and then every
+// wait returns at once; each routine of an action therefore returns at once
+// when ProgramEnded() is true after a wait, a dialog, a call into ConnectForm
+// or the exit path itself, and touches nothing the exit path unloaded.
+//
+// Enter and Space both press the focused button.
+//
 // Idle: Command1 and Command3 enabled, Command2 enabled unless
 // NoStoredFolder, the stage line shows the welcome text, closing allowed.
 // Busy: all three buttons disabled and every close request refused
@@ -106,7 +115,8 @@ public:
     // Loads the HTTP client, talking to ServerPort, unless it is loaded.
     void LoadConnectForm();
 
-    // Controls (owned by the window).
+    // Controls (owned by the window). The four labels of the header band
+    // shrink their text to fit rather than cut it.
     QFrame* Frame1;
     QLabel* lblProductName;
     QLabel* lblCompanyProduct;

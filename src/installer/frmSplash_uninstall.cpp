@@ -7,6 +7,7 @@
 #include "platform/Files.h"
 #include "platform/FolderTree.h"
 #include "platform/Settings.h"
+#include "runtime/Program.h"
 
 #include <utility>
 #include <vector>
@@ -92,6 +93,8 @@ void frmSplash::Command2_Click() {
     const int32_t answer = MsgBox("Are you sure you wish to eredicate any trace of Ostrak on your "
                                   "computer?\r\nThis cannot be undone!",
                                   vbYesNo + vbQuestion, "Are you sure?");
+    if (ProgramEnded())
+        return;
     if (answer != vbYes) {
         SetBusy(VbFalse);
         return;
@@ -106,6 +109,8 @@ void frmSplash::Command2_Click() {
     else
         MsgBox(IncompleteText(InstallFolder, DeleteFolderTreeFailure), vbExclamation + vbOKOnly,
                "Uninstall incomplete");
+    if (ProgramEnded())
+        return;
     Command3_Click();
 }
 

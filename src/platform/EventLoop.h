@@ -10,9 +10,11 @@
 //                         blocks (costing no CPU) until the next event arrives
 //                         or ms milliseconds have passed, whichever is first.
 //
-// A wait loop therefore reads: while (!done && elapsed < limit)
-// WaitForEvents(limit - elapsed); it does its checks after every return.
-// Both need a QCoreApplication (or QApplication) to exist.
+// A wait loop therefore reads: while (!done && !ProgramEnded() && elapsed <
+// limit) WaitForEvents(limit - elapsed); it does its checks after every return.
+// Both need a QCoreApplication (or QApplication) to exist. Once the program
+// has ended (ProgramEnded(), Program.h) all three return at once and run no
+// event.
 #include <cstdint>
 
 namespace ostrak {

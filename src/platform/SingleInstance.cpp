@@ -1,6 +1,7 @@
 #include "platform/SingleInstance.h"
 
 #include "platform/Process.h"
+#include "runtime/Program.h"
 
 #include <QDir>
 #include <QLockFile>
@@ -45,6 +46,10 @@ bool PrevInstance() {
         return false;
     }
     g_lock = std::move(lock);
+    // The end of the program destroys nothing (Program.h): the lock file
+    // goes with it explicitly.
+    static const bool releasedAtEnd = (AtProgramEnd(ReleaseInstanceLock), true);
+    (void)releasedAtEnd;
     return false;
 }
 

@@ -4,6 +4,7 @@
 
 #include "installer/frmSplash.h"
 #include "platform/Settings.h"
+#include "runtime/Program.h"
 #include "support/Subprocess.h"
 
 #include <QPushButton>
@@ -66,11 +67,12 @@ protected:
                 EXPECT_EQ(EndCount, Ends);
             });
     }
-    // Stores folder and a music choice, starts the window and clicks Uninstall.
+    // Stores folder and a music choice, starts a fresh program's window and clicks Uninstall.
     void Run(const std::string& folder) {
         ASSERT_TRUE(SaveSetting(App, Section, "LOC", folder));
         ASSERT_TRUE(SaveSetting(App, Section, "DoMu", "2"));
         Ends = EndCount;
+        SetEndProgramHook([this](int) { ++EndCount; }); // a program not yet ended
         Window = std::make_unique<frmSplash>();
         Window->Form_Load();
         Window->show();
@@ -113,6 +115,18 @@ TEST_F(Uninstall, NoKeepsAllThenYesRemovesTheTreeButNothingALinkLeadsTo) {
     EXPECT_EQ(Mode(Sandbox.File("outside/ro-elsewhere")),
               fs::perms(0755)); // made writable, then unlinked
     ExpectEnded();
+}
+
+TEST_F(Uninstall, AnEndWhileAskingLeavesAllAsItWas) {
+    Make({"Ostrak/dta.lst"});
+    const auto before = Tree();
+    Dialogs.ExpectMsgBox(Confirm, vbYesNo + vbQuestion, "Are you sure?", vbYes,
+                         [] { EndProgram(); });
+    Run(Sandbox.File("Ostrak"));
+    Dialogs.ExpectAllShown();
+    EXPECT_EQ(Tree(), before);
+    EXPECT_EQ(GetSetting(App, Section, "LOC"), Sandbox.File("Ostrak"));
+    EXPECT_EQ(EndCount, 1);
 }
 
 TEST_F(Uninstall, AnInstallFolderThatIsALinkLosesItsContentsThenTheLink) {
