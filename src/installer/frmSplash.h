@@ -24,7 +24,9 @@
 // silently. SetBusy is the only way between the two.
 //
 // The routines live in one file per concern: frmSplash_window.cpp holds the
-// layout, start-up, the busy state, the display surfaces and the exit path.
+// layout, start-up, the busy state, the display surfaces and the exit path;
+// frmSplash_uninstall.cpp the uninstall action and DeleteFolderTree.
+#include "runtime/ErrorRecord.h"
 #include "runtime/VbTypes.h"
 
 #include <QWidget>
@@ -83,6 +85,19 @@ public:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+
+    // Removes the installation folder tree at path. Refuses (removes nothing,
+    // result -1) a path that is empty, relative, the root, the home folder or
+    // a folder containing it, not a folder, or a folder without a regular
+    // file dta.lst at its top. Inside the tree no link is followed (the link
+    // itself goes), and files and folders the owner may not write are made
+    // writable first. A path that is a link to a folder: its contents go,
+    // then the link. Result 0 when all is gone; else the system's error number
+    // of the first item that could not be removed, and the removal stops
+    // there. DeleteFolderTreeFailure then holds the result as Number and, as
+    // Description, why the folder was refused or "<item>: <system's reason>".
+    int32_t DeleteFolderTree(const std::string& path);
+    ErrorRecord DeleteFolderTreeFailure;
 
     // Installation state.
     std::string ServerHost;    // the game's web server; set at start-up only

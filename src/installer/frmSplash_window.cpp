@@ -225,9 +225,6 @@ void frmSplash::closeEvent(QCloseEvent* event) {
 // The install action; the install flow fills it in.
 void frmSplash::Command1_Click() {}
 
-// The uninstall action; the uninstall code fills it in.
-void frmSplash::Command2_Click() {}
-
 void frmSplash::LoadConnectForm() {
     if (ConnectForm)
         return;
