@@ -3,11 +3,13 @@
 #include "installer/frmSplash.h"
 #include "platform/BuildConfig.h"
 #include "platform/Program.h"
+#include "platform/TerminationCleanup.h"
 #include "platform/widgets/QtDialogs.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    Files::RemoveTemporariesOnTermination();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ostrak Installer"));
     QApplication::setApplicationVersion(QStringLiteral(OSTRAK_VERSION_TEXT));
