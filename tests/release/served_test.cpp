@@ -1,8 +1,7 @@
 // The published tree, served by a real HTTP server, gives the installer
-// exactly the source files, the version text and a list that matches it.
+// exactly the source files, the version text and the list.
 #include "HttpFetch.h"
 #include "ReleaseTool.h"
-#include "installer/filelist/Crc32Padding.h"
 
 #include <gtest/gtest.h>
 #include <regex>
@@ -50,9 +49,11 @@ TEST(ReleaseServed, ByteIdenticalOverHttp) {
     }
     const HttpReply version = HttpGet(server.Port(), "/crc/index.php?h=3");
     ASSERT_TRUE(version.Ok);
-    EXPECT_EQ(version.Body, Crc32Text(Crc32Of(TempDir::Read(source.File("ostrak.exe")))));
+    EXPECT_EQ(version.Body, CrcText(TempDir::Read(source.File("ostrak.exe"))));
     const HttpReply list = HttpGet(server.Port(), "/crc/dta.lst");
     ASSERT_TRUE(list.Ok);
     EXPECT_EQ(list.Body, TempDir::Read(out.File("crc/dta.lst")));
-    EXPECT_EQ(Crc32Text(Crc32Of(list.Body)), version.Body);
+    // An installed copy keeps a list whose checksum text is the version text;
+    // this one differs, so every run fetches it.
+    EXPECT_NE(CrcText(list.Body), version.Body);
 }

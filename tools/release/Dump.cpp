@@ -2,7 +2,7 @@
 
 #include "Printable.h"
 #include "ToolError.h"
-#include "installer/filelist/Crc32Padding.h"
+#include "checksum/clsCRC.h"
 #include "installer/filelist/FileListReader.h"
 #include "platform/Files.h"
 
@@ -11,7 +11,7 @@
 namespace {
 
 std::string Shown(const std::string& name, bool safe) {
-    return safe ? name : Printable(name) + "  (unsafe name)";
+    return Printable(name) + (safe ? "" : "  (unsafe name)");
 }
 
 } // namespace
@@ -19,8 +19,9 @@ std::string Shown(const std::string& name, bool safe) {
 void DumpList(const std::string& path, std::ostream& out) {
     Files::InputFile file;
     unsigned char seed = 0;
-    if (!file.Open(path) || file.Read(&seed, 1) < 0)
-        throw ToolError(path + ": cannot be read");
+    std::string error;
+    if (!file.Open(path, &error) || file.Read(&seed, 1, &error) < 0)
+        throw ToolError("cannot read " + error);
     file.Close();
 
     FileListTable table;
@@ -30,6 +31,6 @@ void DumpList(const std::string& path, std::ostream& out) {
                         ")");
     out << "seed: " << int(seed) << '\n' << "count: " << int(table.EntryCount) << '\n';
     for (int i = 0; i < table.EntryCount; ++i)
-        out << Crc32Text(static_cast<uint32_t>(table.EntryChecksums[i])) << ' '
+        out << ChecksumText(table.EntryChecksums[i]) << ' '
             << Shown(table.EntryNames[i], IsTrue(table.EntryNameSafe[i])) << '\n';
 }

@@ -1,11 +1,8 @@
 #include "installer/filelist/FileListWriter.h"
 
-#include "checksum/Crc32.h"
-#include "installer/filelist/Crc32Padding.h"
 #include "installer/filelist/FileListKeys.h"
 
-std::string EncodeFileList(uint8_t seed, const std::vector<FileListEntry>& entries,
-                           uint32_t targetCrc) {
+std::string EncodeFileList(uint8_t seed, const std::vector<FileListEntry>& entries) {
     if (seed == 0)
         throw std::invalid_argument("seed byte 0 cannot be decoded; use 1 to 255");
     if (entries.size() > 255)
@@ -30,9 +27,5 @@ std::string EncodeFileList(uint8_t seed, const std::vector<FileListEntry>& entri
         for (int i = 0; i < 4; ++i)
             out.push_back(static_cast<char>(v >> (8 * i)));
     }
-
-    const uint32_t reg = Crc32Update(0xFFFFFFFFu, out.data(), out.size());
-    for (uint8_t b : Crc32Padding(reg, targetCrc))
-        out.push_back(static_cast<char>(b));
     return out;
 }
