@@ -2,7 +2,6 @@
 
 #include "support/TempDir.h"
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -109,56 +108,6 @@ TEST(BodyFile, FolderThatDoesNotExistCannotBegin) {
     EXPECT_EQ(error, dir.File("missing/file.dat") + ": No such file or directory");
     EXPECT_FALSE(body.Append("x"));
     EXPECT_FALSE(body.Finish());
-}
-
-// A target that is a folder cannot be replaced: Finish says why and the
-// temporary file goes, whether the body is small or was partly written.
-TEST(BodyFile, FinishOntoAFolderFailsAndLeavesNothing) {
-    for (size_t size : {size_t{5}, BodyFile::MinWrite * 2 + 5}) {
-        TempDir dir;
-        const std::string target = dir.File("target.dat");
-        std::filesystem::create_directory(target);
-        BodyFile body;
-        ASSERT_TRUE(body.Begin(target));
-        ASSERT_TRUE(body.Append(std::string(size, 'b')));
-        std::string error;
-        EXPECT_FALSE(body.Finish(&error));
-        EXPECT_EQ(error, target + ": Is a directory");
-        EXPECT_EQ(CountEntries(dir.Path()), 1u) << size;
-        EXPECT_TRUE(std::filesystem::is_directory(target));
-    }
-}
-
-// Names up to the system's 255 bytes can be stored: the temporary name
-// does not grow with the target's.
-TEST(BodyFile, StoresNamesOf243To255Bytes) {
-    TempDir dir;
-    for (size_t length : {size_t{243}, size_t{255}}) {
-        const std::string target = dir.File(std::string(length, 'l'));
-        BodyFile body;
-        std::string error;
-        ASSERT_TRUE(body.Begin(target, &error)) << error;
-        ASSERT_TRUE(body.Append("long name"));
-        ASSERT_TRUE(body.Finish(&error)) << error;
-        EXPECT_EQ(TempDir::Read(target), "long name");
-    }
-    EXPECT_EQ(CountEntries(dir.Path()), 2u);
-}
-
-// A new body sweeps its folder of temporary files that ended runs left
-// behind; a fresh one (another transfer's) stays.
-TEST(BodyFile, BeginSweepsStaleTemporaryFiles) {
-    TempDir dir;
-    const std::string stale = dir.Write(".ostrak-part-Stale1", "left behind");
-    const std::string fresh = dir.Write(".ostrak-part-Fresh1", "in progress");
-    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
-    std::filesystem::last_write_time(stale, old);
-    BodyFile body;
-    ASSERT_TRUE(body.Begin(dir.File("game.dat")));
-    EXPECT_FALSE(std::filesystem::exists(stale));
-    EXPECT_TRUE(std::filesystem::exists(fresh));
-    body.Abort();
-    EXPECT_EQ(CountEntries(dir.Path()), 1u);
 }
 
 } // namespace
