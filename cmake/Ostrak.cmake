@@ -8,34 +8,15 @@ function(ostrak_warnings target)
   endif()
 endfunction()
 
-# Sources of a folder for this platform: every .cpp, minus the per-OS files
-# of other platforms (<service>_posix.cpp on Unix, <service>_win.cpp on Windows).
-function(ostrak_sources out dir)
-  file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp)
-  if(WIN32)
-    list(FILTER found EXCLUDE REGEX "_posix\\.cpp$")
-  else()
-    list(FILTER found EXCLUDE REGEX "_win\\.cpp$")
-  endif()
-  set(${out} ${found} PARENT_SCOPE)
-endfunction()
-
-# ostrak_library(NAME DIR dir DEPS ...): a static library of the .cpp files of
-# dir (an INTERFACE library while the folder has none yet), with src/ and the
-# generated headers on the include path.
+# ostrak_library(NAME SOURCES ... [DEPS ...]): a static library of the listed
+# sources, with src/ and the generated headers on the include path. Per-OS
+# sources are named <service>_${OSTRAK_OS}.cpp in the lists.
 function(ostrak_library name)
-  cmake_parse_arguments(A "" "DIR" "DEPS" ${ARGN})
-  ostrak_sources(srcs ${A_DIR})
-  if(srcs)
-    add_library(${name} STATIC ${srcs})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
-    target_link_libraries(${name} PUBLIC ${A_DEPS})
-    ostrak_warnings(${name})
-  else()
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
-    target_link_libraries(${name} INTERFACE ${A_DEPS})
-  endif()
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
+  target_link_libraries(${name} PUBLIC ${A_DEPS})
+  ostrak_warnings(${name})
 endfunction()
 
 # ostrak_test(NAME SOURCES ... DEPS ... [WIDGETS]): one GoogleTest executable,

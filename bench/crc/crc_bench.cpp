@@ -21,6 +21,8 @@
 #include <isa-l.h>
 #endif
 
+using namespace ostrak;
+
 namespace {
 
 constexpr size_t kSmall = size_t{1} << 20;

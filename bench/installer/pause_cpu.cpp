@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <cstdlib>
 
+using namespace ostrak;
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const long ms = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 3000;

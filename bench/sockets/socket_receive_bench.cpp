@@ -25,6 +25,8 @@
 
 #include "sockets/CSocket.h"
 
+using namespace ostrak;
+
 namespace {
 
 struct Sample {

@@ -1,12 +1,14 @@
 // ostrak_install: shows the installer window. Takes no command-line
 // arguments (the toolkit's own, such as -platform, still work).
+#include "installer/BuildConfig.h"
 #include "installer/frmSplash.h"
-#include "platform/BuildConfig.h"
-#include "platform/Program.h"
 #include "platform/TerminationCleanup.h"
 #include "platform/widgets/QtDialogs.h"
+#include "runtime/Program.h"
 
 #include <QApplication>
+
+using namespace ostrak;
 
 int main(int argc, char** argv) {
     Files::RemoveTemporariesOnTermination();

@@ -6,6 +6,8 @@
 #include <array>
 #include <atomic>
 
+namespace ostrak {
+
 namespace crc_kernels {
 namespace {
 
@@ -73,3 +75,5 @@ uint16_t Crc16Slice16(uint16_t reg, const uint8_t* p, size_t n) {
 }
 
 } // namespace crc_kernels
+
+} // namespace ostrak

@@ -2,6 +2,8 @@
 
 #include "checksum/CrcKernels.h"
 
+namespace ostrak {
+
 namespace crc_kernels {
 
 namespace {
@@ -39,3 +41,5 @@ uint32_t Crc32Update(uint32_t reg, const void* data, size_t n) {
     static const crc_kernels::Crc32Kernel kernel = crc_kernels::BestCrc32Kernel();
     return kernel(reg, static_cast<const uint8_t*>(data), n);
 }
+
+} // namespace ostrak

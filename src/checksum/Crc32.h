@@ -9,6 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace ostrak {
+
 // The register after feeding n bytes at data into reg (data may be null when
 // n is 0).
 uint32_t Crc32Update(uint32_t reg, const void* data, size_t n);
+
+} // namespace ostrak

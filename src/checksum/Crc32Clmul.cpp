@@ -18,6 +18,8 @@
 #include <immintrin.h>
 #endif
 
+namespace ostrak {
+
 namespace crc_kernels {
 
 #ifdef OSTRAK_CRC_X86
@@ -270,3 +272,5 @@ bool Crc32Vpclmul512Supported() {
 #endif
 
 } // namespace crc_kernels
+
+} // namespace ostrak

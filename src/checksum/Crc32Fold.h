@@ -11,6 +11,8 @@
 // one therefore multiplies H by x^(D+63) mod P and L by x^(D-1) mod P.
 #include <cstdint>
 
+namespace ostrak {
+
 namespace crc32_fold {
 
 // Generator polynomial without its x^32 term, most significant bit first.
@@ -51,3 +53,5 @@ constexpr FoldPair FoldBy(unsigned bits) {
 }
 
 } // namespace crc32_fold
+
+} // namespace ostrak

@@ -14,6 +14,8 @@
 #include <bit>
 #include <cstring>
 
+namespace ostrak {
+
 namespace crc_kernels {
 namespace {
 
@@ -140,3 +142,5 @@ uint32_t Crc32Slice16(uint32_t reg, const uint8_t* p, size_t n) {
 }
 
 } // namespace crc_kernels
+
+} // namespace ostrak

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace ostrak {
+
 namespace crc_kernels {
 
 // CRC-32, one table lookup per byte: the definition the others are held to.
@@ -50,3 +52,5 @@ uint16_t Crc16Bytewise(uint16_t reg, const uint8_t* data, size_t n);
 uint16_t Crc16Slice16(uint16_t reg, const uint8_t* data, size_t n);
 
 } // namespace crc_kernels
+
+} // namespace ostrak

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace ostrak {
+
 std::optional<uint64_t> ReadFileChunks(const std::string& path,
                                        const std::function<void(const uint8_t*, size_t)>& sink,
                                        size_t chunkSize, std::string* error) {
@@ -26,3 +28,5 @@ std::optional<uint64_t> ReadFileChunks(const std::string& path,
         total += static_cast<uint64_t>(got);
     }
 }
+
+} // namespace ostrak

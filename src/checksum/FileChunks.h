@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace ostrak {
+
 // Size of the chunks CalculateFile reads: its memory use per call.
 inline constexpr size_t kFileChunkSize = size_t{1} << 20;
 
@@ -19,3 +21,5 @@ std::optional<uint64_t> ReadFileChunks(const std::string& path,
                                        const std::function<void(const uint8_t*, size_t)>& sink,
                                        size_t chunkSize = kFileChunkSize,
                                        std::string* error = nullptr);
+
+} // namespace ostrak

@@ -4,6 +4,8 @@
 #include "checksum/CrcKernels.h"
 #include "checksum/FileChunks.h"
 
+namespace ostrak {
+
 std::string ChecksumText(CrcResult result) {
     return result ? std::to_string(*result) : std::string();
 }
@@ -66,7 +68,7 @@ int32_t clsCRC::AddBytes(std::span<const uint8_t> bytes) {
     return Value();
 }
 
-int32_t clsCRC::AddBytes(const ByteArray& bytes) {
+int32_t clsCRC::AddBytes(const VbByteArray& bytes) {
     if (!bytes.HasBounds())
         return Value();
     return AddBytes(bytes.Bytes());
@@ -82,7 +84,7 @@ int32_t clsCRC::CalculateBytes(std::span<const uint8_t> bytes) {
     return AddBytes(bytes);
 }
 
-int32_t clsCRC::CalculateBytes(const ByteArray& bytes) {
+int32_t clsCRC::CalculateBytes(const VbByteArray& bytes) {
     Clear();
     return AddBytes(bytes);
 }
@@ -105,3 +107,5 @@ CrcResult clsCRC::CalculateFile(const std::string& Filename) {
     *this = scratch;
     return Value();
 }
+
+} // namespace ostrak

@@ -11,13 +11,15 @@
 // CRC-32's are built into the program, CRC-16's are built once, when an
 // object first selects CRC-16. File problems never raise: CalculateFile
 // gives the empty result instead.
-#include "checksum/ByteArray.h"
+#include "checksum/VbByteArray.h"
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+namespace ostrak {
 
 // A checksum result: a signed 32-bit integer, or empty.
 using CrcResult = std::optional<int32_t>;
@@ -37,7 +39,7 @@ public:
     // Feeds the array's elements, from its lower to its upper bound, into the
     // selected algorithm's running register; an array without bounds or
     // without elements changes nothing. Returns Value().
-    int32_t AddBytes(const ByteArray& bytes);
+    int32_t AddBytes(const VbByteArray& bytes);
     int32_t AddBytes(std::span<const uint8_t> bytes);
     // AddBytes of the text's bytes, one byte per character.
     int32_t AddString(std::string_view Text);
@@ -49,7 +51,7 @@ public:
     int32_t Algorithm() const;
 
     // Clear, then AddBytes / AddString: the checksum of exactly these bytes.
-    int32_t CalculateBytes(const ByteArray& bytes);
+    int32_t CalculateBytes(const VbByteArray& bytes);
     int32_t CalculateBytes(std::span<const uint8_t> bytes);
     int32_t CalculateString(std::string_view Text);
 
@@ -82,3 +84,5 @@ private:
     uint32_t Crc32Register_ = 0xFFFFFFFFu;
     int16_t Crc32Prepared_ = 0;
 };
+
+} // namespace ostrak

@@ -2,6 +2,8 @@
 
 #include "platform/TemporaryFiles.h"
 
+namespace ostrak {
+
 bool BodyFile::Begin(const std::string& target, std::string* error) {
     Abort();
     Files::RemoveStaleTemporaries(Files::ParentFolder(target));
@@ -51,3 +53,5 @@ void BodyFile::Abort() {
     Gathered_.shrink_to_fit();
     Length_ = 0;
 }
+
+} // namespace ostrak

@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+namespace ostrak {
+
 class BodyFile {
 public:
     static constexpr size_t MinWrite = 64 * 1024;
@@ -51,3 +53,5 @@ private:
     std::string Gathered_;
     int64_t Length_ = 0;
 };
+
+} // namespace ostrak

@@ -1,11 +1,12 @@
 #include "http/FrmConnect.h"
 
 #include "http/ResponseHead.h"
-#include "platform/ErrorRecord.h"
 #include "platform/EventLoop.h"
-#include "platform/ServerConfig.h"
+#include "runtime/ErrorRecord.h"
 
 #include <utility>
+
+namespace ostrak {
 
 namespace {
 
@@ -19,7 +20,7 @@ void WaitLettingEventsRun(int32_t ms) {
 } // namespace
 
 FrmConnect::FrmConnect()
-    : Port(ConfiguredServer().Port), Timer1(TimerIntervalMs, [this] { Timer1_Timer(); }),
+    : Timer1(TimerIntervalMs, [this] { Timer1_Timer(); }),
       Winsock1_(std::make_unique<CSocket>(static_cast<CSocketEvents*>(this))),
       Pause(WaitLettingEventsRun) {
     Timer1.SetEnabled(true);
@@ -60,8 +61,8 @@ void FrmConnect::Enqueue(const std::string& server, const std::string& url,
 
 void FrmConnect::RetrieveURL(const std::string& Server, const std::string& Url) {
     DownPerc = 0;
-    DownDone = False;
-    DownFailed = False;
+    DownDone = VbFalse;
+    DownFailed = VbFalse;
     FailureText.clear();
     Enqueue(Server, Url, "");
 }
@@ -69,8 +70,8 @@ void FrmConnect::RetrieveURL(const std::string& Server, const std::string& Url) 
 void FrmConnect::RetrieveFile(const std::string& Server, const std::string& Url,
                               const std::string& Filename) {
     DownPerc = 0;
-    DownDone = False;
-    DownFailed = False;
+    DownDone = VbFalse;
+    DownFailed = VbFalse;
     FailureText.clear();
     Enqueue(Server, Url, Filename);
 }
@@ -103,8 +104,8 @@ void FrmConnect::Timer1_Timer() {
         if (SettleTransfer()) {
             std::string why;
             if (Body.Finish(&why)) {
-                DownDone = True;
-                DownFailed = False;
+                DownDone = VbTrue;
+                DownFailed = VbFalse;
             } else {
                 Fail("cannot write " + (why.empty() ? CurrentFile : why));
             }
@@ -216,7 +217,7 @@ void FrmConnect::OnDataArrival(int32_t /*bytesTotal*/) {
         if (ContentLength_ > 0) {
             DownPerc = static_cast<double>(BodyBytes_) / static_cast<double>(ContentLength_);
             if (DownPerc < 1.0)
-                DownDone = False;
+                DownDone = VbFalse;
         }
         return;
     }
@@ -323,8 +324,8 @@ bool FrmConnect::SettleTransfer() {
 }
 
 void FrmConnect::Fail(std::string reason) {
-    DownFailed = True;
-    DownDone = False;
+    DownFailed = VbTrue;
+    DownDone = VbFalse;
     FailureText = std::move(reason);
     Body.Abort();
     CurrentFile.clear();
@@ -340,3 +341,5 @@ std::string FrmConnect::CutBody() const {
         return std::string();
     return ResponseText_.substr(at + ResponseHead::BlankLine.size());
 }
+
+} // namespace ostrak

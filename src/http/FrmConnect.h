@@ -13,8 +13,8 @@
 //
 // The request is exactly: "GET " path " HTTP/1.0" CRLF "Host: " server CRLF
 // "Accept: */*" CRLF "Connection: close" CRLF CRLF. It goes to Port of the
-// server, which is the port of ConfiguredServer() (80 unless OSTRAK_SERVER
-// says host:port) when the object is made; the Host header never carries it.
+// server (80 unless the owner sets another before the first request); the
+// Host header never carries it.
 //
 // Callers poll DownPerc (body bytes / announced "Content-Length", not
 // clamped; 0 while no length is known; first updated by the arrival after the
@@ -33,7 +33,7 @@
 // in RetrieveHTML pass to its caller. Not copyable; owns Winsock1 and Timer1.
 #include "http/BodyFile.h"
 #include "platform/Timer.h"
-#include "platform/VbTypes.h"
+#include "runtime/VbTypes.h"
 #include "sockets/CSocket.h"
 
 #include <array>
@@ -42,6 +42,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+
+namespace ostrak {
 
 class FrmConnect : private CSocketEvents {
 public:
@@ -68,10 +70,10 @@ public:
     // Progress of the current body; see above. Set to 0 by every Retrieve.
     double DownPerc = 0;
     // True once a file fetch has been stored. Set to false by every Retrieve.
-    VbBool DownDone = False;
+    VbBool DownDone = VbFalse;
     // True once the current fetch has failed (never together with DownDone).
     // Set to false by every Retrieve.
-    VbBool DownFailed = False;
+    VbBool DownFailed = VbFalse;
     // Why the last fetch failed, for messages ("" after a Retrieve).
     std::string FailureText;
     // Port that connections go to.
@@ -90,7 +92,10 @@ public:
     // Queues the request, connects and waits (letting events run) for the
     // body. An attempt that fails, or has not completed after 15 s by the tick
     // counter, is abandoned (CloseConnections), followed by a 1 s pause and a
-    // fresh attempt; after 4 attempts the result is empty.
+    // fresh attempt; after 4 attempts the result is empty. Once the program
+    // has ended (inside the wait or the pause, Program.h) it returns empty at
+    // once without touching this object, which the exit path may have
+    // unloaded.
     std::optional<std::string> RetrieveHTML(const std::string& Server, const std::string& Url);
     // Empties the queue and ResponseText and closes the socket. The fetch in
     // flight is abandoned: whatever still arrives on its connection is
@@ -172,3 +177,5 @@ private:
     BodyFile Body;
     std::function<void(int32_t)> Pause;
 };
+
+} // namespace ostrak

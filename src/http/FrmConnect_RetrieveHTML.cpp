@@ -3,22 +3,27 @@
 
 #include "platform/EventLoop.h"
 #include "platform/TickCount.h"
+#include "runtime/Program.h"
 
 #include <algorithm>
+
+namespace ostrak {
 
 std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
                                                     const std::string& Url) {
     // Longest single wait, so that the tick counter is read at least this often.
     constexpr uint32_t WaitSliceMs = 100;
     for (int attempt = 1; attempt <= RetrieveHTMLAttempts; ++attempt) {
-        DownDone = False;
+        if (ProgramEnded())
+            return std::nullopt;
+        DownDone = VbFalse;
         DownPerc = 0;
-        DownFailed = False;
+        DownFailed = VbFalse;
         FailureText.clear();
         Enqueue(Server, Url, "");
         ServiceStep();
 
-        uint32_t start = GetTickCount();
+        uint32_t start = TickCount();
         for (;;) {
             if (InFlight && CurrentFile.empty() && ServerQueue[0].empty() && TransferEnded()) {
                 if (SettleTransfer()) {
@@ -32,19 +37,30 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
             }
             if (IsTrue(DownFailed))
                 break;
-            uint32_t elapsed = ElapsedTicks(start, GetTickCount());
+            uint32_t elapsed = ElapsedTicks(start, TickCount());
             if (elapsed > RetrieveHTMLWaitMs) {
                 FailureText = "no complete answer within 15 s";
                 break;
             }
             WaitForEvents(std::min(RetrieveHTMLWaitMs + 1 - elapsed, WaitSliceMs));
+            // The exit path may have run inside the wait and unloaded this
+            // object: nothing of it may be touched any more.
+            if (ProgramEnded())
+                return std::nullopt;
         }
         if (ReleasePending)
             DropConnection();
         CloseConnections();
-        if (attempt < RetrieveHTMLAttempts)
-            Pause(RetrieveHTMLPauseMs);
+        if (attempt < RetrieveHTMLAttempts) {
+            // A copy: the pause may outlive this object (see above).
+            const std::function<void(int32_t)> pause = Pause;
+            pause(RetrieveHTMLPauseMs);
+            if (ProgramEnded())
+                return std::nullopt;
+        }
     }
-    DownFailed = True;
+    DownFailed = VbTrue;
     return std::nullopt;
 }
+
+} // namespace ostrak

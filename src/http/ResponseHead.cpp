@@ -1,5 +1,7 @@
 #include "http/ResponseHead.h"
 
+namespace ostrak {
+
 namespace ResponseHead {
 
 size_t FindBlankLine(std::string_view text, size_t from) {
@@ -74,3 +76,5 @@ bool IsSuccessStatus(std::string_view statusLine) {
 }
 
 } // namespace ResponseHead
+
+} // namespace ostrak

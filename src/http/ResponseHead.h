@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace ostrak {
+
 namespace ResponseHead {
 
 // The blank line that ends a header block: CR LF CR LF.
@@ -33,3 +35,5 @@ std::string_view StatusLine(std::string_view headerBlock);
 bool IsSuccessStatus(std::string_view statusLine);
 
 } // namespace ResponseHead
+
+} // namespace ostrak

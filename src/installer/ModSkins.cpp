@@ -2,6 +2,8 @@
 
 #include "platform/EventLoop.h"
 
+namespace ostrak {
+
 namespace ModSkins {
 
 void Pause(int32_t ms) {
@@ -9,3 +11,5 @@ void Pause(int32_t ms) {
 }
 
 } // namespace ModSkins
+
+} // namespace ostrak

@@ -2,6 +2,8 @@
 // ModSkins: the timed pause of the installer's actions.
 #include <cstdint>
 
+namespace ostrak {
+
 namespace ModSkins {
 
 // Returns after at least ms milliseconds of the tick counter, letting
@@ -12,3 +14,5 @@ namespace ModSkins {
 void Pause(int32_t ms);
 
 } // namespace ModSkins
+
+} // namespace ostrak

@@ -9,24 +9,38 @@
 // buttons' click handlers and keep the window alive through the waits of
 // ModSkins and the platform layer.
 //
+// The exit path (Command3_Click) ends the program, from the Cancel button or
+// from inside an action, possibly inside nested waits. In the program it
+// never returns (Program.h). With a test's end hook it does, and then every
+// wait returns at once; each routine of an action therefore returns at once
+// when ProgramEnded() is true after a wait, a dialog, a call into ConnectForm
+// or the exit path itself, and touches nothing the exit path unloaded.
+//
+// Enter and Space both press the focused button.
+//
 // Idle: Command1 and Command3 enabled, Command2 enabled unless
 // NoStoredFolder, the stage line shows the welcome text, closing allowed.
 // Busy: all three buttons disabled and every close request refused
 // silently. SetBusy is the only way between the two.
 //
 // The routines live in one file per concern: frmSplash_window.cpp holds the
-// layout, start-up, the busy state, the display surfaces and the exit path.
-#include "platform/VbTypes.h"
+// layout, start-up, the busy state, the display surfaces and the exit path;
+// frmSplash_uninstall.cpp the uninstall action and DeleteFolderTree.
+#include "runtime/ErrorRecord.h"
+#include "runtime/VbTypes.h"
 
 #include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-class FrmConnect;
 class QFrame;
 class QLabel;
 class QPushButton;
+
+namespace ostrak {
+
+class FrmConnect;
 class Shape;
 
 class frmSplash : public QWidget {
@@ -37,7 +51,7 @@ public:
     static constexpr const char* SettingInstallFolder = "LOC"; // installation folder
     static constexpr const char* SettingMusic = "DoMu";        // "1" no music, "2" music
 
-    // Builds the window with every control as designed; nothing is read yet.
+    // Builds the window with every control in place; nothing is read yet.
     frmSplash();
     ~frmSplash() override;
 
@@ -72,20 +86,37 @@ public:
     void Command2_Click();
     void Command3_Click();
 
+    // Removes the installation folder tree at path. Refuses (removes nothing,
+    // result -1) a path that is empty, relative, the root, the home folder or
+    // a folder containing it, not a folder, or a folder without a regular
+    // file dta.lst at its top. Inside the tree no link is followed (the link
+    // itself goes), and files and folders the owner may not write are made
+    // writable first. A path that is a link to a folder: its contents go,
+    // then the link. Result 0 when all is gone; else the system's error number
+    // of the first item that could not be removed, and the removal stops
+    // there. DeleteFolderTreeFailure then holds the result as Number and, as
+    // Description, why the folder was refused or "<item>: <system's reason>".
+    int32_t DeleteFolderTree(const std::string& path);
+    ErrorRecord DeleteFolderTreeFailure;
+
     // Installation state.
     std::string ServerHost;    // the game's web server; set at start-up only
+    int32_t ServerPort = 80;   // its port (80 unless OSTRAK_SERVER says otherwise)
     std::string PathPrefix;    // put before the version-info path; always ""
     std::string InstallFolder; // "LOC", the default, or the user's answer
-    std::string WelcomeText;   // the stage line as designed
-    VbBool Busy = False;
+    std::string WelcomeText;   // the stage line as first shown
+    VbBool Busy = VbFalse;
     int16_t TotalSteps = 0; // denominator of the bar fraction
     bool NoStoredFolder = false;
 
     // The HTTP client: nullptr until the install flow loads it; the exit path
     // unloads it (resets the pointer).
     std::unique_ptr<FrmConnect> ConnectForm;
+    // Loads the HTTP client, talking to ServerPort, unless it is loaded.
+    void LoadConnectForm();
 
-    // Controls (owned by the window), named as designed.
+    // Controls (owned by the window). The four labels of the header band
+    // shrink their text to fit rather than cut it.
     QFrame* Frame1;
     QLabel* lblProductName;
     QLabel* lblCompanyProduct;
@@ -103,3 +134,5 @@ protected:
     // The close request, whatever its origin: refused while Busy.
     void closeEvent(QCloseEvent* event) override;
 };
+
+} // namespace ostrak

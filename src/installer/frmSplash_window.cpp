@@ -3,14 +3,15 @@
 #include "installer/frmSplash.h"
 
 #include "http/FrmConnect.h"
-#include "platform/DefaultFolders.h"
+#include "installer/DefaultFolders.h"
+#include "installer/ServerConfig.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
-#include "platform/Program.h"
-#include "platform/ServerConfig.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
+#include "platform/widgets/FitLabel.h"
 #include "platform/widgets/Shape.h"
+#include "runtime/Program.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -19,9 +20,11 @@
 #include <algorithm>
 #include <cmath>
 
+namespace ostrak {
+
 namespace {
 
-// The stage line as designed. The run of 83 spaces pushes the last sentence
+// The stage line's first text. The run of 83 spaces pushes the last sentence
 // onto a line of its own in the word-wrapped label.
 std::string DesignedWelcomeText() {
     return "Hello, and welcome to Ostrak. If you want to Install, Update or Fix Ostrak, please "
@@ -77,11 +80,24 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const std::string& text, co
     return label;
 }
 
+// A header label: its text shrinks to fit when the font at hand is wider than
+// Arial (no Liberation fonts), instead of being cut.
+QLabel* MakeHeaderLabel(QWidget* parent, const char* name, const std::string& text,
+                        const QFont& font) {
+    auto* label = new FitLabel(QString::fromStdString(text), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(font);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, const QFont& font) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setFont(font);
-    button->setAutoDefault(false);
+    // Enter presses the focused button, as Space does (autoDefault outside a
+    // dialog changes nothing else).
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -102,15 +118,15 @@ frmSplash::frmSplash() {
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     t.Place(Frame1, -120, -120, 7425, 1035);
-    lblProductName = MakeLabel(Frame1, "lblProductName", "Ostrak", ArialFont(32.25, true), topLeft);
+    lblProductName = MakeHeaderLabel(Frame1, "lblProductName", "Ostrak", ArialFont(32.25, true));
     t.Place(lblProductName, 120, 120, 2160, 765);
     lblCompanyProduct =
-        MakeLabel(Frame1, "lblCompanyProduct", "The Amber Reach", ArialFont(18, true), topLeft);
+        MakeHeaderLabel(Frame1, "lblCompanyProduct", "The Amber Reach", ArialFont(18, true));
     t.Place(lblCompanyProduct, 360, 600, 3105, 435);
-    lblCopyright = MakeLabel(Frame1, "lblCopyright", "Copyright \xC2\xA9 Ostrak",
-                             ArialFont(8.25, false), topLeft);
+    lblCopyright = MakeHeaderLabel(Frame1, "lblCopyright", "Copyright \xC2\xA9 Ostrak",
+                                   ArialFont(8.25, false));
     t.Place(lblCopyright, 2400, 120, 1935, 255);
-    lblPlatform = MakeLabel(Frame1, "lblPlatform", "Installer", ArialFont(21.75, true), topLeft);
+    lblPlatform = MakeHeaderLabel(Frame1, "lblPlatform", "Installer", ArialFont(21.75, true));
     t.Place(lblPlatform, 4080, 360, 1665, 510);
 
     lblWarning =
@@ -147,7 +163,9 @@ frmSplash::frmSplash() {
 frmSplash::~frmSplash() = default;
 
 void frmSplash::Form_Load() {
-    ServerHost = ConfiguredServer().Host;
+    const ServerAddress server = ConfiguredServer();
+    ServerHost = server.Host;
+    ServerPort = server.Port;
     PathPrefix = "";
     if (PrevInstance()) {
         MsgBox("Installer already running", vbCritical + vbOKOnly, "Installer already open!");
@@ -160,7 +178,7 @@ void frmSplash::Form_Load() {
         InstallFolder = DefaultInstallFolder();
         NoStoredFolder = true;
     }
-    SetBusy(False);
+    SetBusy(VbFalse);
 }
 
 void frmSplash::SetBusy(VbBool busy) {
@@ -207,8 +225,12 @@ void frmSplash::closeEvent(QCloseEvent* event) {
 // The install action; the install flow fills it in.
 void frmSplash::Command1_Click() {}
 
-// The uninstall action; the uninstall code fills it in.
-void frmSplash::Command2_Click() {}
+void frmSplash::LoadConnectForm() {
+    if (ConnectForm)
+        return;
+    ConnectForm = std::make_unique<FrmConnect>();
+    ConnectForm->Port = ServerPort;
+}
 
 void frmSplash::Command3_Click() {
     ConnectForm.reset();
@@ -216,3 +238,5 @@ void frmSplash::Command3_Click() {
     DoEvents();
     EndProgram();
 }
+
+} // namespace ostrak

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace ostrak {
+
 namespace Files {
 
 namespace {
@@ -34,16 +36,21 @@ bool AtomicFileWriter::Begin(const std::string& target, NewFileMode mode, std::s
     const mode_t permissions = mode == NewFileMode::Executable ? 0777 : 0666;
     for (int attempt = 0; attempt < NameAttempts; ++attempt) {
         const std::string path = JoinPath(folder, NewTemporaryName());
+        // Registered before it exists: a signal (on any thread) can never
+        // find the file made but not yet registered.
+        const int registration = RegisterTemporaryPath(path, false);
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions);
         if (fd >= 0) {
             Fd_ = fd;
             Target_ = target;
             TempPath_ = path;
-            Registration_ = RegisterTemporaryPath(path, false);
+            Registration_ = registration;
             return true;
         }
-        if (errno != EEXIST)
-            return ReportError(error, target, errno);
+        const int code = errno;
+        ReleaseTemporaryPath(registration);
+        if (code != EEXIST)
+            return ReportError(error, target, code);
     }
     return ReportError(error, target, EEXIST);
 }
@@ -112,3 +119,5 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, std::stri
 }
 
 } // namespace Files
+
+} // namespace ostrak

@@ -1,16 +1,25 @@
 #include "platform/EventLoop.h"
 
 #include "platform/TickCount.h"
+#include "runtime/Program.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
+namespace ostrak {
+
+// Once the program has ended (with a hook in place of the real end, see
+// Program.h) no event runs any more and no wait waits.
 void DoEvents() {
+    if (ProgramEnded())
+        return;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void WaitForEvents(uint32_t maxMs) {
+    if (ProgramEnded())
+        return;
     if (maxMs == 0) {
         DoEvents();
         return;
@@ -25,11 +34,15 @@ void WaitForEvents(uint32_t maxMs) {
 }
 
 void WaitTicks(uint32_t ms) {
-    const uint32_t start = GetTickCount();
+    const uint32_t start = TickCount();
     for (;;) {
-        const uint32_t elapsed = ElapsedTicks(start, GetTickCount());
+        if (ProgramEnded())
+            return;
+        const uint32_t elapsed = ElapsedTicks(start, TickCount());
         if (elapsed >= ms)
             return;
         WaitForEvents(ms - elapsed);
     }
 }
+
+} // namespace ostrak

@@ -10,10 +10,14 @@
 //                         blocks (costing no CPU) until the next event arrives
 //                         or ms milliseconds have passed, whichever is first.
 //
-// A wait loop therefore reads: while (!done && elapsed < limit)
-// WaitForEvents(limit - elapsed); it does its checks after every return.
-// Both need a QCoreApplication (or QApplication) to exist.
+// A wait loop therefore reads: while (!done && !ProgramEnded() && elapsed <
+// limit) WaitForEvents(limit - elapsed); it does its checks after every return.
+// Both need a QCoreApplication (or QApplication) to exist. Once the program
+// has ended (ProgramEnded(), Program.h) all three return at once and run no
+// event.
 #include <cstdint>
+
+namespace ostrak {
 
 void DoEvents();
 void WaitForEvents(uint32_t maxMs);
@@ -22,3 +26,5 @@ void WaitForEvents(uint32_t maxMs);
 // letting events run meanwhile and blocking between them. ms == 0 returns
 // after the first check without running any event.
 void WaitTicks(uint32_t ms);
+
+} // namespace ostrak

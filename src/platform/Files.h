@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrak {
+
 namespace Files {
 
 // The platform's path separator ("/" here).
@@ -29,10 +31,10 @@ int64_t FileLength(const std::string& path, std::string* error = nullptr);
 bool IsDirectory(const std::string& path, std::string* error = nullptr);
 // True when the path names anything, a dangling link included.
 bool Exists(const std::string& path, std::string* error = nullptr);
-bool DeleteFile(const std::string& path, std::string* error = nullptr);
+bool RemoveFile(const std::string& path, std::string* error = nullptr);
 // Creates one folder (mode 0777 less the umask).
 bool MakeDirectory(const std::string& path, std::string* error = nullptr);
-bool RemoveDirectory(const std::string& path, std::string* error = nullptr);
+bool RemoveFolder(const std::string& path, std::string* error = nullptr);
 // Removes path and, for a folder, everything in it; links are removed, never
 // followed. A path that does not exist counts as removed.
 bool RemoveTree(const std::string& path, std::string* error = nullptr);
@@ -143,3 +145,5 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes,
                     std::string* error = nullptr);
 
 } // namespace Files
+
+} // namespace ostrak

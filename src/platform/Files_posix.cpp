@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace ostrak {
+
 namespace Files {
 
 char Separator() {
@@ -75,7 +77,7 @@ bool Exists(const std::string& path, std::string* error) {
     return ::lstat(path.c_str(), &st) == 0 || ReportError(error, path, errno);
 }
 
-bool DeleteFile(const std::string& path, std::string* error) {
+bool RemoveFile(const std::string& path, std::string* error) {
     return ::unlink(path.c_str()) == 0 || ReportError(error, path, errno);
 }
 
@@ -83,7 +85,7 @@ bool MakeDirectory(const std::string& path, std::string* error) {
     return ::mkdir(path.c_str(), 0777) == 0 || ReportError(error, path, errno);
 }
 
-bool RemoveDirectory(const std::string& path, std::string* error) {
+bool RemoveFolder(const std::string& path, std::string* error) {
     return ::rmdir(path.c_str()) == 0 || ReportError(error, path, errno);
 }
 
@@ -99,7 +101,7 @@ bool RemoveTree(const std::string& path, std::string* error) {
     bool ok = true;
     for (const DirEntry& e : entries)
         ok = RemoveTree(JoinPath(path, e.Name), ok ? error : nullptr) && ok;
-    return RemoveDirectory(path, ok ? error : nullptr) && ok;
+    return RemoveFolder(path, ok ? error : nullptr) && ok;
 }
 
 bool RenamePath(const std::string& from, const std::string& to, std::string* error) {
@@ -107,8 +109,8 @@ bool RenamePath(const std::string& from, const std::string& to, std::string* err
 }
 
 bool SameFileSystem(const std::string& a, const std::string& b, std::string* error) {
-    struct stat sa {
-    }, sb{};
+    struct stat sa {};
+    struct stat sb {};
     if (::stat(a.c_str(), &sa) != 0)
         return ReportError(error, a, errno);
     if (::stat(b.c_str(), &sb) != 0)
@@ -248,3 +250,5 @@ void InputFile::Close() {
 }
 
 } // namespace Files
+
+} // namespace ostrak

@@ -4,6 +4,8 @@
 #include <string>
 #include <system_error>
 
+namespace ostrak {
+
 namespace Files {
 
 // Stores "<path>: <the system's text for code>" in *error when error is
@@ -22,3 +24,5 @@ inline bool ReportText(std::string* error, const std::string& path, const char* 
 }
 
 } // namespace Files
+
+} // namespace ostrak

@@ -3,6 +3,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+namespace ostrak {
+
 namespace {
 
 std::string g_folder;
@@ -67,3 +69,5 @@ bool DeleteSetting(const std::string& application, const std::string& section,
     store.remove(KeyOf(section, key));
     return Written(store);
 }
+
+} // namespace ostrak

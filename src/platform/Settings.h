@@ -6,6 +6,8 @@
 // with other instances and other processes. UI thread only.
 #include <string>
 
+namespace ostrak {
+
 // The stored value, or defaultValue when the key (or its file) is absent.
 std::string GetSetting(const std::string& application, const std::string& section,
                        const std::string& key, const std::string& defaultValue = "");
@@ -25,3 +27,5 @@ std::string SettingsFilePath(const std::string& application);
 // Keeps every store under folder from now on instead of the user's config
 // folder ("" goes back to it). For tests that run side by side.
 void SetSettingsFolder(const std::string& folder);
+
+} // namespace ostrak

@@ -1,6 +1,7 @@
 #include "platform/SingleInstance.h"
 
 #include "platform/Process.h"
+#include "runtime/Program.h"
 
 #include <QDir>
 #include <QLockFile>
@@ -8,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+
+namespace ostrak {
 
 namespace {
 std::unique_ptr<QLockFile> g_lock;
@@ -43,9 +46,15 @@ bool PrevInstance() {
         return false;
     }
     g_lock = std::move(lock);
+    // The end of the program destroys nothing (Program.h): the lock file
+    // goes with it explicitly.
+    static const bool releasedAtEnd = (AtProgramEnd(ReleaseInstanceLock), true);
+    (void)releasedAtEnd;
     return false;
 }
 
 void ReleaseInstanceLock() {
     g_lock.reset();
 }
+
+} // namespace ostrak

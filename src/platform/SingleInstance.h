@@ -4,11 +4,14 @@
 // The running instance holds a lock file named after the executable's base
 // name ("ostrak_install.lock") in the user's runtime folder ($XDG_RUNTIME_DIR;
 // when that is unset, the runtime folder Qt makes under the temporary folder).
-// The lock is held until ReleaseInstanceLock() or the end of the process; the
-// lock of a process that died is taken over, however old it is, and the
-// lock of a live process is never taken over, however long it runs.
+// The lock is held until ReleaseInstanceLock() or the end of the process (the
+// program's end removes the lock file, see Program.h); the lock of a process
+// that died is taken over, however old it is, and the lock of a live process
+// is never taken over, however long it runs.
 // UI thread only.
 #include <string>
+
+namespace ostrak {
 
 // True when another live process holds the lock. Otherwise this process takes
 // the lock (if it does not hold it yet) and the answer is false. When the lock
@@ -21,3 +24,5 @@ void ReleaseInstanceLock();
 
 // The lock file's path, read from the environment on each call.
 std::string InstanceLockPath();
+
+} // namespace ostrak

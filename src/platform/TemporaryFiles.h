@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+namespace ostrak {
+
 namespace Files {
 
 // Every temporary name of ours: this prefix and TemporarySuffixLength ASCII
@@ -61,3 +63,5 @@ int RemoveStaleTemporaries(const std::string& folder, int64_t nowSeconds,
                            std::string* error = nullptr);
 
 } // namespace Files
+
+} // namespace ostrak

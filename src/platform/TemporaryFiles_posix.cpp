@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+namespace ostrak {
+
 namespace Files {
 
 namespace {
@@ -75,13 +77,17 @@ bool TemporaryFolder::Create(const std::string& parent, std::string* error) {
     Remove();
     for (int attempt = 0; attempt < NameAttempts; ++attempt) {
         const std::string path = JoinPath(parent, NewTemporaryName());
+        // Registered before it exists, as AtomicFileWriter does with its file.
+        const int registration = RegisterTemporaryPath(path, true);
         if (::mkdir(path.c_str(), 0777) == 0) {
             Path_ = path;
-            Registration_ = RegisterTemporaryPath(path, true);
+            Registration_ = registration;
             return true;
         }
-        if (errno != EEXIST)
-            return ReportError(error, parent, errno);
+        const int code = errno;
+        ReleaseTemporaryPath(registration);
+        if (code != EEXIST)
+            return ReportError(error, parent, code);
     }
     return ReportError(error, parent, EEXIST);
 }
@@ -125,3 +131,5 @@ int RemoveStaleTemporaries(const std::string& folder, int64_t nowSeconds, std::s
 }
 
 } // namespace Files
+
+} // namespace ostrak

@@ -11,6 +11,8 @@
 #include <csignal>
 #include <string>
 
+namespace ostrak {
+
 namespace Files {
 
 // Installs the handler for SIGINT, SIGTERM and SIGHUP. A signal the program
@@ -18,7 +20,9 @@ namespace Files {
 // once from main, before the first temporary path is made.
 void RemoveTemporariesOnTermination();
 
-// Keeps path for removal by the handler. Returns a handle for
+// Keeps path for removal by the handler; register a path before creating it,
+// so that no signal finds it made but not yet registered (removing a path
+// that does not exist yet does no harm). Returns a handle for
 // ReleaseTemporaryPath, or -1 when the path cannot be kept (the table is full
 // or the path too long; it is then only swept later).
 int RegisterTemporaryPath(const std::string& path, bool isFolder);
@@ -42,3 +46,5 @@ private:
 };
 
 } // namespace Files
+
+} // namespace ostrak

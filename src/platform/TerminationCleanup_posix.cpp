@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace ostrak {
+
 namespace Files {
 
 namespace {
@@ -147,3 +149,5 @@ TerminationDeferred::~TerminationDeferred() {
 }
 
 } // namespace Files
+
+} // namespace ostrak

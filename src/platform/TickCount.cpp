@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 
+namespace ostrak {
+
 namespace {
 std::atomic<uint64_t> g_offset{0};
 
@@ -13,7 +15,7 @@ uint64_t MonotonicMs() {
 }
 } // namespace
 
-uint32_t GetTickCount() {
+uint32_t TickCount() {
     return static_cast<uint32_t>(MonotonicMs() + g_offset.load());
 }
 
@@ -25,3 +27,5 @@ void Advance(uint32_t ms) {
     g_offset.fetch_add(ms);
 }
 } // namespace TickControl
+
+} // namespace ostrak

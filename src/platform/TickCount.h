@@ -7,15 +7,19 @@
 // forward, so that long waits are tested without sleeping.
 #include <cstdint>
 
-uint32_t GetTickCount();
+namespace ostrak {
+
+uint32_t TickCount();
 
 constexpr uint32_t ElapsedTicks(uint32_t start, uint32_t now) {
     return now - start;
 }
 
 namespace TickControl {
-// From now on GetTickCount() continues from value.
+// From now on TickCount() continues from value.
 void StartAt(uint32_t value);
 // Moves the counter forward by ms (on top of real time passing).
 void Advance(uint32_t ms);
 } // namespace TickControl
+
+} // namespace ostrak

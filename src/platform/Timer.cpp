@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+namespace ostrak {
+
 struct PeriodicTimer::Impl {
     QTimer Timer;
     std::function<void()> OnTick;
@@ -49,3 +51,5 @@ void PeriodicTimer::SetInterval(uint32_t intervalMs) {
 uint32_t PeriodicTimer::Interval() const {
     return static_cast<uint32_t>(Impl_->Timer.interval());
 }
+
+} // namespace ostrak

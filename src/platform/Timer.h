@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+namespace ostrak {
+
 class PeriodicTimer {
 public:
     // A disabled timer that will call onTick every intervalMs once enabled.
@@ -29,3 +31,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> Impl_;
 };
+
+} // namespace ostrak

@@ -1,11 +1,13 @@
 // CSocket: construction, socket creation and the connection lifecycle.
 #include "sockets/CSocket.h"
 
-#include "platform/ErrorRecord.h"
-#include "platform/SocketApi.h"
+#include "runtime/ErrorRecord.h"
 #include "sockets/MSocketSupport.h"
 #include "sockets/SocketErrors.h"
 #include "sockets/VariantConvert.h"
+#include "winsock/SocketApi.h"
+
+namespace ostrak {
 
 using namespace MSocketSupport;
 
@@ -114,7 +116,7 @@ void CSocket::Bind(int32_t lngLocalPort, const std::string& strLocalIP) {
         WsAddress local{WsHtons(static_cast<uint16_t>(UnsignedToInteger(LocalPort_))), address};
         if (WsBind(SocketHandle_, local) != 0)
             RaiseSocketError(WsGetLastError(), "CSocket.Bind");
-        IsBound = True;
+        IsBound = VbTrue;
     });
 }
 
@@ -182,8 +184,8 @@ void CSocket::DestroySocket() {
     if (WsCloseSocket(SocketHandle_) != 0)
         RaiseSocketError(WsGetLastError(), "CSocket.DestroySocket");
     SocketHandle_ = -1;
-    IsBound = False;
-    BroadcastEnabled = False;
+    IsBound = VbFalse;
+    BroadcastEnabled = VbFalse;
 }
 
 void CSocket::SetRemoteHost(const std::string& NewValue) {
@@ -197,11 +199,11 @@ void CSocket::SetRemoteHost(const std::string& NewValue) {
     if (broadcast && !IsTrue(BroadcastEnabled)) {
         if (WsSetSockOpt(SocketHandle_, WsSolSocket, WsSoBroadcast, 1) != 0)
             RaiseSocketError(WsGetLastError(), "CSocket.RemoteHost");
-        BroadcastEnabled = True;
+        BroadcastEnabled = VbTrue;
     } else if (!broadcast && IsTrue(BroadcastEnabled)) {
         if (WsSetSockOpt(SocketHandle_, WsSolSocket, WsSoBroadcast, 0) != 0)
             RaiseSocketError(WsGetLastError(), "CSocket.RemoteHost");
-        BroadcastEnabled = False;
+        BroadcastEnabled = VbFalse;
     }
 }
 
@@ -209,3 +211,5 @@ void CSocket::SetProtocol(int32_t NewValue) {
     if (SocketHandle_ == -1)
         Protocol_ = NewValue;
 }
+
+} // namespace ostrak

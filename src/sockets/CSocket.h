@@ -22,8 +22,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/VbTypes.h"
+#include "runtime/VbTypes.h"
 #include "sockets/SocketVariant.h"
+
+namespace ostrak {
 
 // Values of CSocket::State(). 1 and 3 are never used.
 namespace SocketState {
@@ -94,58 +96,58 @@ public:
     void SetOwner(CSocketEvents* owner) { Owner = owner; }
     CSocketEvents* GetOwner() const { return Owner; }
 
-    // --- Members in interface order ---
-
-    // 1. Sends varData (its bytes by type code; an unlisted type sends
+    // Sends varData (its bytes by type code; an unlisted type sends
     // nothing). TCP without a socket raises 40006; UDP creates the socket.
     // Replaces any unsent rest of the previous SendData. NoEnc is ignored.
-    void SendData(const Variant& varData, VbBool NoEnc = False);
-    // 2. "Look at incoming data without removing it from the buffer"
+    void SendData(const Variant& varData, VbBool NoEnc = VbFalse);
+    // As GetData, but the data stays in the receive buffer.
     void PeekData(Variant& varData, const Variant& varType = {}, const Variant& maxLen = {});
-    // 3. "Listen for incoming connection requests"
+    // Starts listening for connection requests on LocalPort (State() Listening).
     void Listen();
-    // 4. "Retrieve data sent by the remote computer". An empty buffer leaves
-    // varData untouched. varType empty or 8: string; maxLen empty, 0, negative
-    // or beyond the buffer: everything.
+    // Takes received data out of the buffer. An empty buffer leaves varData
+    // untouched. varType empty or 8: string; maxLen empty, 0, negative or
+    // beyond the buffer: everything.
     void GetData(Variant& varData, const Variant& varType = {}, const Variant& maxLen = {});
-    // 5. "Connect to the remote computer". Host by name (state 4, resolution)
-    // or dotted address (state 6); an empty text or missing argument keeps the
-    // stored RemoteHost, a non-numeric port keeps the stored RemotePort.
+    // Connects to the remote computer. Host by name (state ResolvingHost,
+    // then a resolution) or dotted address (state Connecting); an empty text
+    // or missing argument keeps the stored RemoteHost, a non-numeric port
+    // keeps the stored RemotePort.
     void Connect(const Variant& strRemoteHost = {}, const Variant& lngRemotePort = {});
-    // 6. "Close current connection". Never raises. While Connected: stops
-    // sending (state 8) and OnClose follows the peer's close; otherwise the
-    // socket is released at once and State() becomes Closed, without events.
+    // Closes the current connection. Never raises. While Connected: stops
+    // sending (state Closing) and OnClose follows the peer's close; otherwise
+    // the socket is released at once and State() becomes Closed, without events.
     void CloseSocket();
-    // 7. "Binds socket to specific port and adapter"
+    // Binds the socket to a local port and, when strLocalIP is given, adapter.
     void Bind(int32_t lngLocalPort, const std::string& strLocalIP);
-    // 8. "Accept an incoming connection request". Takes over the handle given
-    // by OnConnectionRequest of a listening object; State() becomes Connected.
+    // Takes over the handle given by OnConnectionRequest of a listening
+    // object; State() becomes Connected.
     void Accept(int32_t requestID);
-    // 9.
+    // The connection state (a SocketState value).
     int32_t State() const { return State_; }
-    // 10. " Returns the socket handle" (-1: no socket)
+    // The system socket's handle (-1: no socket).
     int32_t SocketHandle() const { return SocketHandle_; }
-    // 11. "Returns/Sets the port to be connected to on the remote computer"
+    // The port connected to on the remote computer.
     int32_t RemotePort() const { return RemotePort_; }
     void SetRemotePort(int32_t NewValue) { RemotePort_ = NewValue; }
-    // 12. "Returns the remote host IP address"
+    // The remote computer's dotted address.
     const std::string& RemoteHostIP() const { return RemoteHostIP_; }
-    // 13. "Returns/Sets the name used to identify the remote computer"
+    // The name (or dotted address) of the remote computer.
     const std::string& RemoteHost() const { return RemoteHost_; }
     void SetRemoteHost(const std::string& NewValue);
-    // 14. "Returns/Sets the socket protocol" (set ignored while a socket exists)
+    // The socket protocol (a SocketProtocol value); setting it is ignored
+    // while a socket exists.
     int32_t Protocol() const { return Protocol_; }
     void SetProtocol(int32_t NewValue);
-    // 15. "Returns/Sets the port used on the local computer"
+    // The port used on the local computer.
     int32_t LocalPort() const { return LocalPort_; }
     void SetLocalPort(int32_t NewValue) { LocalPort_ = NewValue; }
-    // 16. "Returns the local machine IP address"
+    // The local computer's dotted address.
     const std::string& LocalIP() const { return LocalIP_; }
-    // 17. "Returns the local machine name"
+    // The local computer's name.
     const std::string& LocalHostName() const { return LocalHostName_; }
-    // 18. "Returns the number of bytes received on this connection"
+    // Bytes received on this connection (saturating).
     int32_t BytesReceived() const { return BytesReceived_; }
-    // 19. Creates and registers a new system socket of the current Protocol
+    // Creates and registers a new system socket of the current Protocol
     // and returns its handle without storing it.
     int32_t vbSocket();
 
@@ -156,9 +158,9 @@ public:
 private:
     friend class MSocketSupport::Dispatch;
 
-    // 20. A network notification for this object's socket (friend only).
+    // A network notification for this object's socket (friend only).
     void PostSocketEvent(int32_t eventCode, int32_t errorCode);
-    // 21. The answer of a name resolution (friend only).
+    // The answer of a name resolution (friend only).
     void PostGetHostEvent(int32_t requestHandle, int32_t address, std::string& hostName,
                           int32_t& errorCode);
 
@@ -191,9 +193,9 @@ private:
     std::string ReceiveBuffer;
     int32_t ReceiveBufferSize = 0;
     int32_t MaxDatagramSize = 0;
-    VbBool IsBound = False;
-    VbBool SendCompletePending = False;
-    VbBool BroadcastEnabled = False;
+    VbBool IsBound = VbFalse;
+    VbBool SendCompletePending = VbFalse;
+    VbBool BroadcastEnabled = VbFalse;
 
     // False once the object has ended: lets a notification's handling stop
     // when an owner ends the object inside one of several events it raises.
@@ -202,3 +204,5 @@ private:
     std::unique_ptr<char[]> ReceiveArea;
     int32_t ReceiveAreaSize = 0;
 };
+
+} // namespace ostrak

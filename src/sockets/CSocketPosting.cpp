@@ -2,11 +2,13 @@
 // changes and events.
 #include <limits>
 
-#include "platform/AsyncSelect.h"
-#include "platform/ErrorRecord.h"
-#include "platform/SocketApi.h"
+#include "runtime/ErrorRecord.h"
 #include "sockets/CSocket.h"
 #include "sockets/MSocketSupport.h"
+#include "winsock/AsyncSelect.h"
+#include "winsock/SocketApi.h"
+
+namespace ostrak {
 
 using namespace MSocketSupport;
 
@@ -14,7 +16,7 @@ void CSocket::RaiseOnError(int32_t number, const std::string& source) {
     if (Owner == nullptr)
         return;
     std::string description = GetErrorDescription(number);
-    VbBool cancelDisplay = False;
+    VbBool cancelDisplay = VbFalse;
     Owner->OnError(static_cast<int16_t>(number), description, 0, source, std::string(), 0,
                    cancelDisplay);
 }
@@ -28,7 +30,7 @@ void CSocket::PostSocketEvent(int32_t eventCode, int32_t errorCode) {
             return;
         }
         switch (eventCode) {
-        case FD_READ: {
+        case FdRead: {
             int32_t n = RecvToBuffer();
             int64_t total = int64_t(BytesReceived_) + n;
             BytesReceived_ =
@@ -37,16 +39,16 @@ void CSocket::PostSocketEvent(int32_t eventCode, int32_t errorCode) {
                 Owner->OnDataArrival(static_cast<int32_t>(ReceiveBuffer.size()));
             break;
         }
-        case FD_WRITE:
+        case FdWrite:
             if (!SendBuffer.empty()) {
                 SendBufferedData();
             } else if (IsTrue(SendCompletePending)) {
-                SendCompletePending = False;
+                SendCompletePending = VbFalse;
                 if (Owner != nullptr)
                     Owner->OnSendComplete();
             }
             break;
-        case FD_ACCEPT: {
+        case FdAccept: {
             WsAddress peer;
             int32_t requestID = WsAccept(SocketHandle_, &peer);
             if (Owner != nullptr)
@@ -55,7 +57,7 @@ void CSocket::PostSocketEvent(int32_t eventCode, int32_t errorCode) {
                 WsCloseSocket(requestID); // nobody could ever take it over
             break;
         }
-        case FD_CONNECT: {
+        case FdConnect: {
             WsAddress local;
             if (WsGetSockName(SocketHandle_, local) == 0) {
                 LocalPort_ = IntegerToUnsigned(static_cast<int16_t>(WsNtohs(local.Port)));
@@ -68,7 +70,7 @@ void CSocket::PostSocketEvent(int32_t eventCode, int32_t errorCode) {
                 Owner->OnConnect();
             break;
         }
-        case FD_CLOSE: {
+        case FdClose: {
             // Everything still on the socket is offered before the close.
             const std::shared_ptr<bool> alive = Alive;
             int32_t n;
@@ -132,3 +134,5 @@ void CSocket::PostGetHostEvent(int32_t requestHandle, int32_t address, std::stri
         }
     });
 }
+
+} // namespace ostrak

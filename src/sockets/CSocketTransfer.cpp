@@ -1,11 +1,13 @@
 // CSocket: sending and receiving data.
-#include "platform/AsyncSelect.h"
-#include "platform/ErrorRecord.h"
-#include "platform/SocketApi.h"
+#include "runtime/ErrorRecord.h"
 #include "sockets/CSocket.h"
 #include "sockets/MSocketSupport.h"
 #include "sockets/SocketErrors.h"
 #include "sockets/VariantConvert.h"
+#include "winsock/AsyncSelect.h"
+#include "winsock/SocketApi.h"
+
+namespace ostrak {
 
 using namespace MSocketSupport;
 
@@ -31,7 +33,7 @@ void CSocket::SendData(const Variant& varData, VbBool NoEnc) {
             return;
         }
         SendBuffer = VariantToBytes(varData);
-        SendCompletePending = True;
+        SendCompletePending = VbTrue;
         SendBufferedData();
     } catch (const VbError& e) {
         if (e.Record.Number == ErrWrongState || e.Record.Number == WsError::NotSock)
@@ -41,7 +43,7 @@ void CSocket::SendData(const Variant& varData, VbBool NoEnc) {
 }
 
 void CSocket::SendBufferedData() {
-    SendCompletePending = True;
+    SendCompletePending = VbTrue;
     if (SendBuffer.empty())
         Raise(ErrSubscriptOutOfRange, RuntimeErrorText(ErrSubscriptOutOfRange), "CSocket.SendData");
     const int32_t length = static_cast<int32_t>(SendBuffer.size());
@@ -68,7 +70,7 @@ void CSocket::SendBufferedData() {
     } else {
         SendBuffer.clear();
         // OnSendComplete follows once the current processing is over.
-        WsPostSocketNotification(SocketHandle_, FD_WRITE, 0);
+        WsPostSocketNotification(SocketHandle_, FdWrite, 0);
     }
     if (Owner != nullptr)
         Owner->OnSendProgress(n, static_cast<int32_t>(SendBuffer.size()));
@@ -148,3 +150,5 @@ void CSocket::ReadReceiveBuffer(Variant& varData, bool peek, const Variant& varT
     }
     BytesReceived_ = static_cast<int32_t>(ReceiveBuffer.size());
 }
+
+} // namespace ostrak

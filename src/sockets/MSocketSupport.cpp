@@ -5,12 +5,14 @@
 #include <memory>
 #include <optional>
 
-#include "platform/AsyncResolver.h"
-#include "platform/AsyncSelect.h"
-#include "platform/ErrorRecord.h"
 #include "platform/Process.h"
-#include "platform/SocketApi.h"
+#include "runtime/ErrorRecord.h"
 #include "sockets/CSocket.h"
+#include "winsock/AsyncResolver.h"
+#include "winsock/AsyncSelect.h"
+#include "winsock/SocketApi.h"
+
+namespace ostrak {
 
 namespace MSocketSupport {
 
@@ -38,7 +40,7 @@ struct PendingResolution {
 };
 using ResolutionRegistry = std::map<std::string, PendingResolution>;
 
-VbBool WinsockStarted_ = False;
+VbBool WinsockStarted_ = VbFalse;
 int32_t MaxDatagramSize_ = 0;
 uint32_t WinsockMessage_ = 0;
 uint32_t ResolveMessage_ = 0;
@@ -135,7 +137,7 @@ intptr_t WindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, int
             HandleResolveMessage(wParam, lParam);
             return 0;
         }
-        return CallWindowProc(PreviousWindowProc, window, message, wParam, lParam);
+        return CallWindowProcedure(PreviousWindowProc, window, message, wParam, lParam);
     } catch (...) {
         // Nothing of a failed handling reaches the caller of the procedure.
         return 0;
@@ -171,25 +173,25 @@ int32_t InitWinsockService() {
     int32_t rc = WsStartup(0x0101, info);
     if (rc != 0)
         Raise(rc, StartupErrorDescription(rc), "MSocketSupport.InitWinsockService");
-    WinsockStarted_ = True;
+    WinsockStarted_ = VbTrue;
     MaxDatagramSize_ = IntegerToUnsigned(static_cast<int16_t>(info.MaxUdpDg));
     std::string base = ExecutableBaseName();
-    ResolveMessage_ = RegisterWindowMessage(base + ".ResolveMessage");
-    WinsockMessage_ = RegisterWindowMessage(base + ".WinsockMessage");
+    ResolveMessage_ = RegisterMessageName(base + ".ResolveMessage");
+    WinsockMessage_ = RegisterMessageName(base + ".WinsockMessage");
     return MaxDatagramSize_;
 }
 
 void CleanupWinsockService() {
     if (!SocketRegistry && IsTrue(WinsockStarted_)) {
         WsCleanup();
-        WinsockStarted_ = False;
+        WinsockStarted_ = VbFalse;
     }
 }
 
 VbBool RegisterSocket(int32_t socketHandle, CSocket* object) {
     if (SocketWindow_ == 0 && CreateSocketWindow() == 0) {
         Err() = ErrorRecord{10004, "The operation was canceled.", "MSocketSupport.RegisterSocket"};
-        return False;
+        return VbFalse;
     }
     if (!SocketRegistry)
         SocketRegistry.emplace();
@@ -197,11 +199,11 @@ VbBool RegisterSocket(int32_t socketHandle, CSocket* object) {
         Err() =
             ErrorRecord{457, "This key is already associated with an element of this collection",
                         "MSocketSupport.RegisterSocket"};
-        return False;
+        return VbFalse;
     }
     if (WsAsyncSelect(socketHandle, SocketWindow_, WinsockMessage_,
-                      FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE) == 0)
-        return True;
+                      FdRead | FdWrite | FdAccept | FdConnect | FdClose) == 0)
+        return VbTrue;
     // Undone as UnregisterSocket would, also for a handle it refuses (-1).
     int32_t code = WsGetLastError();
     SocketRegistry->erase(SocketKey(socketHandle));
@@ -210,12 +212,12 @@ VbBool RegisterSocket(int32_t socketHandle, CSocket* object) {
         DestroySocketWindow();
     }
     Err() = ErrorRecord{code, GetErrorDescription(code), "MSocketSupport.RegisterSocket"};
-    return False;
+    return VbFalse;
 }
 
 VbBool UnregisterSocket(int32_t socketHandle) {
     if (!SocketRegistry || socketHandle == -1)
-        return False;
+        return VbFalse;
     WsAsyncSelect(socketHandle, SocketWindow_, 0, 0);
     if (SocketRegistry->erase(SocketKey(socketHandle)) == 0)
         Raise(ErrInvalidProcedureCall, RuntimeErrorText(ErrInvalidProcedureCall),
@@ -224,7 +226,7 @@ VbBool UnregisterSocket(int32_t socketHandle) {
         SocketRegistry.reset();
         return DestroySocketWindow();
     }
-    return True;
+    return VbTrue;
 }
 
 int32_t ResolveHost(const std::string& hostName, CSocket* object) {
@@ -298,3 +300,5 @@ int32_t PendingResolutionCount() {
 }
 
 } // namespace MSocketSupport
+
+} // namespace ostrak

@@ -17,8 +17,10 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/MessageWindow.h"
-#include "platform/VbTypes.h"
+#include "runtime/VbTypes.h"
+#include "winsock/MessageWindow.h"
+
+namespace ostrak {
 
 class CSocket;
 
@@ -82,3 +84,5 @@ int32_t RegisteredSocketCount();
 int32_t PendingResolutionCount();
 
 } // namespace MSocketSupport
+
+} // namespace ostrak

@@ -1,5 +1,7 @@
 #include "sockets/MSocketSupport.h"
 
+namespace ostrak {
+
 namespace MSocketSupport {
 
 std::string GetErrorDescription(int32_t errorCode) {
@@ -113,3 +115,5 @@ std::string StartupErrorDescription(int32_t errorCode) {
 }
 
 } // namespace MSocketSupport
+
+} // namespace ostrak

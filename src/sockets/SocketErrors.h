@@ -3,5 +3,9 @@
 #include <cstdint>
 #include <string>
 
+namespace ostrak {
+
 // Raises code with GetErrorDescription(code) as Description.
 [[noreturn]] void RaiseSocketError(int32_t code, const std::string& source);
+
+} // namespace ostrak

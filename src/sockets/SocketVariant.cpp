@@ -7,7 +7,9 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/ErrorRecord.h"
+#include "runtime/ErrorRecord.h"
+
+namespace ostrak {
 
 int32_t VarType(const Variant& v) {
     static constexpr int32_t codes[] = {
@@ -223,3 +225,5 @@ bool VariantFromBytes(int32_t typeCode, const std::string& bytes, Variant& out) 
         return false;
     }
 }
+
+} // namespace ostrak

@@ -7,7 +7,9 @@
 #include <variant>
 #include <vector>
 
-#include "platform/VbTypes.h"
+#include "runtime/VbTypes.h"
+
+namespace ostrak {
 
 // Currency (code 6): the value times 10000 as a 64-bit integer.
 struct VbCurrency {
@@ -21,7 +23,7 @@ struct VbDate {
 };
 // Boolean (code 11): 0 is false, -1 is true.
 struct VbBoolean {
-    VbBool Value = False;
+    VbBool Value = VbFalse;
     bool operator==(const VbBoolean&) const = default;
 };
 using ByteArray = std::vector<uint8_t>;
@@ -45,3 +47,5 @@ constexpr int32_t Empty = 0, Integer = 2, Long = 3, Single = 4, Double = 5, Curr
 
 // The type code of a value (0 for empty).
 int32_t VarType(const Variant& v);
+
+} // namespace ostrak

@@ -4,6 +4,8 @@
 
 #include "sockets/SocketVariant.h"
 
+namespace ostrak {
+
 // A number, or a string that reads as one.
 bool VariantIsNumeric(const Variant& v);
 // The value as a 32-bit integer, rounding halves to even. Raises type
@@ -17,3 +19,5 @@ std::string VariantToBytes(const Variant& v);
 // Produces out from bytes by type code (0 counts as string). Numbers read the
 // first bytes (missing bytes as 0). False for an unlisted code (out kept).
 bool VariantFromBytes(int32_t typeCode, const std::string& bytes, Variant& out);
+
+} // namespace ostrak

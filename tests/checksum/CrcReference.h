@@ -6,6 +6,8 @@
 #include <random>
 #include <vector>
 
+namespace ostrak {
+
 inline uint32_t RefCrc32Byte(uint32_t reg, uint8_t b) {
     reg ^= b;
     for (int k = 0; k < 8; ++k)
@@ -39,3 +41,5 @@ inline std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
         b = static_cast<uint8_t>(gen());
     return v;
 }
+
+} // namespace ostrak

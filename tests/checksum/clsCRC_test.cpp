@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace ostrak;
+
 namespace {
 
 clsCRC WithAlgorithm(int32_t algorithm) {
@@ -43,7 +45,7 @@ TEST(clsCRC, CheckValues) {
         EXPECT_EQ(crc.CalculateString(c.text), c.value) << c.text;
         EXPECT_EQ(crc.Value(), c.value) << c.text;
         EXPECT_EQ(ChecksumText(crc.CalculateString(c.text)), c.checksumText) << c.text;
-        EXPECT_EQ(crc.CalculateBytes(ByteArray::FromText(c.text)), c.value) << c.text;
+        EXPECT_EQ(crc.CalculateBytes(VbByteArray::FromText(c.text)), c.value) << c.text;
     }
     EXPECT_EQ(ChecksumText(std::nullopt), "");
     EXPECT_EQ(ChecksumText(INT32_MIN), "-2147483648");
@@ -136,7 +138,7 @@ TEST(clsCRC, ArrayBounds) {
         const int32_t abc = crc.CalculateString("abc");
         // Lower bound 1 (or any other): all elements from lower to upper bound.
         for (int32_t lower : {1, -7, 1000}) {
-            ByteArray bytes({'a', 'b', 'c'}, lower);
+            VbByteArray bytes({'a', 'b', 'c'}, lower);
             EXPECT_EQ(bytes.UBound(), lower + 2);
             EXPECT_EQ(bytes(lower), 'a');
             EXPECT_EQ(crc.CalculateBytes(bytes), abc) << lower;
@@ -145,16 +147,16 @@ TEST(clsCRC, ArrayBounds) {
         crc.Clear();
         crc.AddString("ab");
         const int32_t ab = crc.Value();
-        EXPECT_EQ(crc.AddBytes(ByteArray()), ab);
-        EXPECT_EQ(crc.AddBytes(ByteArray({}, 0)), ab);
-        EXPECT_EQ(crc.AddBytes(ByteArray::FromText("")), ab);
+        EXPECT_EQ(crc.AddBytes(VbByteArray()), ab);
+        EXPECT_EQ(crc.AddBytes(VbByteArray({}, 0)), ab);
+        EXPECT_EQ(crc.AddBytes(VbByteArray::FromText("")), ab);
         EXPECT_EQ(crc.AddString(""), ab);
         EXPECT_EQ(crc.AddString("c"), abc);
-        EXPECT_EQ(crc.CalculateBytes(ByteArray()), 0);
+        EXPECT_EQ(crc.CalculateBytes(VbByteArray()), 0);
     }
-    EXPECT_FALSE(ByteArray().HasBounds());
-    EXPECT_TRUE(ByteArray::FromText("").HasBounds());
-    EXPECT_EQ(ByteArray::FromText("").UBound(), -1);
+    EXPECT_FALSE(VbByteArray().HasBounds());
+    EXPECT_TRUE(VbByteArray::FromText("").HasBounds());
+    EXPECT_EQ(VbByteArray::FromText("").UBound(), -1);
 }
 
 // Incremental runs split at every point (and in three pieces around the

@@ -13,6 +13,8 @@
 #include <ostream>
 #include <string>
 
+using namespace ostrak;
+
 namespace {
 
 constexpr size_t kMaxLength = 5000;

@@ -1,10 +1,12 @@
 #pragma once
 // Sample entries for the release list tests.
-#include "installer/filelist/FileListWriter.h"
+#include "filelist/FileListWriter.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace ostrak {
 
 // count entries with names of varied length and bytes (up to maxName bytes,
 // including bytes from 128 up) and checksums that touch every byte.
@@ -33,3 +35,5 @@ inline std::string HandMadeList() {
             0x22,
             0x11};
 }
+
+} // namespace ostrak

@@ -1,8 +1,10 @@
-#include "installer/filelist/FileListKeys.h"
-#include "platform/Rnd.h"
+#include "filelist/FileListKeys.h"
+#include "runtime/Rnd.h"
 
 #include <gtest/gtest.h>
 #include <vector>
+
+using namespace ostrak;
 
 namespace {
 std::vector<int> FirstKeys(uint8_t seed, int n) {

@@ -1,10 +1,12 @@
 #include "ListSamples.h"
-#include "installer/filelist/FileListReader.h"
-#include "installer/filelist/FileName.h"
-#include "platform/Rnd.h"
+#include "filelist/FileListReader.h"
+#include "filelist/FileName.h"
+#include "runtime/Rnd.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+using namespace ostrak;
 
 namespace {
 
@@ -28,7 +30,7 @@ FileListTable MarkedTable() {
     for (int i = 0; i < FileListTable::Slots; ++i) {
         t.EntryNames[i] = "old" + std::to_string(i);
         t.EntryChecksums[i] = -i;
-        t.EntryNameSafe[i] = True;
+        t.EntryNameSafe[i] = VbTrue;
     }
     return t;
 }

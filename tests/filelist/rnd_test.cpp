@@ -1,6 +1,8 @@
-#include "platform/Rnd.h"
+#include "runtime/Rnd.h"
 
 #include <gtest/gtest.h>
+
+using namespace ostrak;
 
 TEST(Rnd, FirstNumberAfterStart) {
     RndGenerator g;

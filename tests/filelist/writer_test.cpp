@@ -1,7 +1,9 @@
 #include "ListSamples.h"
-#include "installer/filelist/FileListReader.h"
+#include "filelist/FileListReader.h"
 
 #include <gtest/gtest.h>
+
+using namespace ostrak;
 
 // Nothing follows the last entry: the list is exactly its fields, so its
 // checksum is that of the entries and changes whenever they do.

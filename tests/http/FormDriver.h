@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrak {
+
 class FormDriver {
 public:
     explicit FormDriver(int port) {
@@ -59,3 +61,5 @@ inline std::vector<std::string> FolderEntries(const std::string& folder) {
 inline std::string Response(const std::string& headers, const std::string& body) {
     return "HTTP/1.0 200 OK\r\n" + headers + "\r\n" + body;
 }
+
+} // namespace ostrak

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+using namespace ostrak;
+
 namespace {
 
 size_t CountEntries(const std::string& folder) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace ostrak;
+
 namespace {
 
 bool IsAttempt(int32_t state) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace ostrak;
+
 namespace {
 
 using Peer = ScriptedHttpPeer;

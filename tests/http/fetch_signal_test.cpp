@@ -13,6 +13,8 @@
 #include <set>
 #include <thread>
 
+using namespace ostrak;
+
 namespace {
 
 std::set<std::string> Names(const std::string& folder) {

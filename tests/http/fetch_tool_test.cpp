@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+using namespace ostrak;
+
 namespace {
 
 struct FetchRun {

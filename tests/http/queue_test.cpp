@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace ostrak;
+
 namespace {
 
 using Peer = ScriptedHttpPeer;

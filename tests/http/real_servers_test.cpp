@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <random>
 
+using namespace ostrak;
+
 namespace {
 
 std::string RandomBytes(size_t n, unsigned seed) {
@@ -19,9 +21,9 @@ std::string RandomBytes(size_t n, unsigned seed) {
 
 // Waits (letting events run) until the fetch is stored or has failed.
 bool WaitSettled(FrmConnect& form, uint32_t limitMs = 10000) {
-    uint32_t start = GetTickCount();
+    uint32_t start = TickCount();
     while (!IsTrue(form.DownDone) && !IsTrue(form.DownFailed)) {
-        if (ElapsedTicks(start, GetTickCount()) > limitMs)
+        if (ElapsedTicks(start, TickCount()) > limitMs)
             return false;
         WaitForEvents(50);
     }

@@ -1,11 +1,14 @@
 // RetrieveHTML: the fetch the installer waits for (the version text).
 #include "FormDriver.h"
 #include "platform/TickCount.h"
+#include "runtime/Program.h"
 #include "support/HttpServers.h"
 #include "support/ScriptedHttpPeer.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
+
+using namespace ostrak;
 
 namespace {
 
@@ -106,6 +109,28 @@ TEST(RetrieveHTML, FailedResponsesAreFailedAttempts) {
     EXPECT_FALSE(g.Form.RetrieveHTML("127.0.0.1", "/v").has_value());
     EXPECT_NE(g.Form.FailureText.find("500"), std::string::npos);
     EXPECT_EQ(refusing.Connections(), 4);
+}
+
+TEST(RetrieveHTML, TheProgramsEndInsideTheWaitEndsTheFetchAtOnce) {
+    Peer peer({{Peer::Read(), Peer::WaitForClientClose()}});
+    HtmlFixture f(peer.Port());
+    int ends = 0;
+    SetEndProgramHook([&](int) { ++ends; });
+    // The program ends once the first attempt has its connection; the clock
+    // runs fast all along, so every further attempt would come at once.
+    QTimer ender;
+    QObject::connect(&ender, &QTimer::timeout, [&] {
+        if (peer.Connections() == 1 && ends == 0)
+            EndProgram();
+    });
+    ender.start(3);
+    ClockMover mover([] { return true; });
+
+    EXPECT_FALSE(f.Form.RetrieveHTML("127.0.0.1", "/v").has_value());
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(peer.Connections(), 1);
+    EXPECT_TRUE(f.Pauses.empty());
+    SetEndProgramHook(nullptr);
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // Timer1 and the errors met inside a tick.
 #include "FormDriver.h"
-#include "platform/ErrorRecord.h"
 #include "platform/TickCount.h"
 #include "platform/Timer.h"
+#include "runtime/ErrorRecord.h"
 
 #include <gtest/gtest.h>
+
+using namespace ostrak;
 
 namespace {
 
@@ -13,8 +15,8 @@ TEST(Tick, PeriodicTimerRepeatsUntilDisabled) {
     PeriodicTimer timer(20, [&] { ++ticks; });
     EXPECT_FALSE(timer.Enabled());
     timer.SetEnabled(true);
-    uint32_t start = GetTickCount();
-    while (ticks < 3 && ElapsedTicks(start, GetTickCount()) < 2000)
+    uint32_t start = TickCount();
+    while (ticks < 3 && ElapsedTicks(start, TickCount()) < 2000)
         WaitForEvents(50);
     EXPECT_GE(ticks, 3);
     timer.SetEnabled(false);
@@ -37,8 +39,8 @@ TEST(Tick, TickIsNotReenteredWhileItLetsEventsRun) {
         --depth;
     });
     timer.SetEnabled(true);
-    uint32_t start = GetTickCount();
-    while (ticks < 3 && ElapsedTicks(start, GetTickCount()) < 2000)
+    uint32_t start = TickCount();
+    while (ticks < 3 && ElapsedTicks(start, TickCount()) < 2000)
         WaitForEvents(10);
     timer.SetEnabled(false);
     EXPECT_GE(ticks, 3);

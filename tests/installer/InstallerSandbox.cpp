@@ -1,12 +1,14 @@
 #include "InstallerSandbox.h"
 
 #include "installer/frmSplash.h"
-#include "platform/Program.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
+#include "runtime/Program.h"
 
 #include <cstdlib>
 #include <sys/stat.h>
+
+namespace ostrak {
 
 void InstallerSandbox::SetUp() {
     ::mkdir(Sandbox.File("config").c_str(), 0700);
@@ -34,3 +36,5 @@ void InstallerSandbox::TearDown() {
 std::string InstallerSandbox::SettingsFile() const {
     return SettingsFilePath(frmSplash::SettingsApplication);
 }
+
+} // namespace ostrak

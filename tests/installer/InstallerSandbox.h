@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace ostrak {
+
 class InstallerSandbox : public testing::Test {
 protected:
     void SetUp() override;
@@ -25,3 +27,5 @@ protected:
 private:
     std::optional<std::string> SavedRuntimeDir_;
 };
+
+} // namespace ostrak

@@ -1,16 +1,21 @@
-// The installer window as designed: controls, texts, order, bar geometry and
+// The installer window's layout: controls, texts, order, bar geometry and
 // what is drawn over what.
 #include "InstallerSandbox.h"
 
 #include "installer/frmSplash.h"
+#include "platform/widgets/FitLabel.h"
 #include "platform/widgets/Shape.h"
 
 #include <QFontInfo>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 #include <string>
+
+using namespace ostrak;
 
 namespace {
 
@@ -149,4 +154,95 @@ TEST_F(SplashLayout, FillIsDrawnOverTheFrameAndTheFileLineOverBoth) {
     // Beyond the fill: the frame's outline and the window behind it.
     EXPECT_EQ(image.pixelColor(frame.right(), middle), QColor(Qt::black));
     EXPECT_NE(image.pixelColor(frame.right() - 3, middle), green);
+}
+
+namespace {
+
+// Pixels with ink when the widget paints itself on a transparent image
+// (without its background).
+int InkOf(QWidget* w) {
+    QImage image(w->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    w->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ink += qAlpha(image.pixel(x, y)) > 0;
+    return ink;
+}
+
+// The same text painted as the label paints it, from the top left, on an
+// image far larger than the label: nothing is cut. Ink pixels and the
+// extent of the ink.
+struct FreeInk {
+    int Pixels = 0;
+    QSize Extent;
+};
+FreeInk FreeInkOf(const QLabel* label, const QString& text, const QFont& font) {
+    QImage image(label->width() * 4, label->height() * 4, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setFont(font);
+        label->style()->drawItemText(&painter, image.rect(), Qt::AlignLeft | Qt::AlignTop,
+                                     label->palette(), true, text, label->foregroundRole());
+    }
+    FreeInk ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 0) {
+                ++ink.Pixels;
+                ink.Extent = ink.Extent.expandedTo(QSize(x + 1, y + 1));
+            }
+    return ink;
+}
+
+bool Within(const QSize& extent, const QSize& box) {
+    return extent.width() <= box.width() && extent.height() <= box.height();
+}
+
+} // namespace
+
+TEST_F(SplashLayout, HeaderTextIsNeverCutEvenInAWiderFallbackFont) {
+    frmSplash w;
+    for (QLabel* label : {w.lblProductName, w.lblCompanyProduct, w.lblCopyright, w.lblPlatform}) {
+        const std::string name = label->objectName().toStdString();
+        auto* fit = dynamic_cast<FitLabel*>(label);
+        ASSERT_NE(fit, nullptr) << name;
+        const QRect geometry = label->geometry();
+        const QString text = label->text();
+
+        // Arial's metrics (Liberation Sans): the designed font is kept.
+        EXPECT_EQ(fit->DrawnFont(), label->font()) << name;
+        EXPECT_EQ(InkOf(label), FreeInkOf(label, text, label->font()).Pixels) << name;
+
+        // A wider font, as a system without Liberation fonts falls back to.
+        QFont wide = label->font();
+        wide.setFamilies({QStringLiteral("DejaVu Sans")});
+        wide.setLetterSpacing(QFont::PercentageSpacing, 125);
+        ASSERT_FALSE(Within(FreeInkOf(label, text, wide).Extent, label->size()))
+            << name << ": the wide font would fit anyway";
+        label->setFont(wide);
+
+        EXPECT_EQ(label->geometry(), geometry) << name;
+        EXPECT_EQ(fit->DrawnText(), text) << name;
+        const QFont drawn = fit->DrawnFont();
+        EXPECT_LT(drawn.pointSizeF(), wide.pointSizeF()) << name;
+        // Every pixel of the text is painted, and it is hardly smaller than it
+        // must be (the fit goes by the font's ink metrics, which may exceed
+        // the painted pixels by a little).
+        EXPECT_EQ(InkOf(label), FreeInkOf(label, text, drawn).Pixels) << name;
+        EXPECT_TRUE(Within(FreeInkOf(label, text, drawn).Extent, label->size())) << name;
+        QFont larger = drawn;
+        larger.setPointSizeF(drawn.pointSizeF() + 0.5);
+        EXPECT_FALSE(Within(FreeInkOf(label, text, larger).Extent, label->size())) << name;
+    }
+
+    // Text that does not fit even at the smallest size is elided as well.
+    w.lblCopyright->setText(QString(200, QLatin1Char('W')));
+    auto* copyright = dynamic_cast<FitLabel*>(w.lblCopyright);
+    EXPECT_EQ(copyright->DrawnFont().pointSizeF(), FitLabel::MinimumPointSize);
+    EXPECT_TRUE(copyright->DrawnText().endsWith(QChar(0x2026)));
+    EXPECT_EQ(InkOf(w.lblCopyright),
+              FreeInkOf(w.lblCopyright, copyright->DrawnText(), copyright->DrawnFont()).Pixels);
 }

@@ -1,12 +1,16 @@
 // The real ostrak_install on a virtual X display: its window appears with the
-// title "Ostrak Installer"; a second copy is refused with its message box.
+// title "Ostrak Installer"; a second copy is refused with its message box;
+// Cancel pressed from the keyboard ends the first.
 #include "support/TempDir.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <string>
+
+using namespace ostrak;
 
 namespace {
 
@@ -109,6 +113,20 @@ TEST(OstrakInstallOnX, WindowAppearsAndASecondCopyIsRefused) {
 
     // The first copy is not disturbed.
     EXPECT_EQ(first.state(), QProcess::Running);
+
+    // Cancel from the keyboard (back from the first button to the last, the
+    // disabled Uninstall skipped, then Enter) ends it: exit status 0, and
+    // its instance lock is gone.
+    const std::string window = WaitForWindow(display.Name(), "Ostrak Installer", 5000);
+    EXPECT_NE(window, "");
+    if (!window.empty())
+        Xdotool(display.Name(), {QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                                 QString::fromStdString(window), QStringLiteral("key"),
+                                 QStringLiteral("shift+Tab"), QStringLiteral("Return")});
+    EXPECT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(home.File("ostrak_install.lock"))));
     first.kill();
     first.waitForFinished(5000);
 }

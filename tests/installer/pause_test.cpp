@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using namespace ostrak;
+
 TEST(Pause, ZeroOrLessReturnsAfterTheFirstCheckWithoutRunningEvents) {
     for (int32_t ms : {0, -1, -1000}) {
         bool ran = false;
@@ -24,9 +26,9 @@ TEST(Pause, LastsAtLeastTheGivenTicksAndRunsEventsMeanwhile) {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(5);
-    const uint32_t start = GetTickCount();
+    const uint32_t start = TickCount();
     ModSkins::Pause(60);
-    const uint32_t elapsed = ElapsedTicks(start, GetTickCount());
+    const uint32_t elapsed = ElapsedTicks(start, TickCount());
     EXPECT_GE(elapsed, 60u);
     EXPECT_GE(ticks, 2);
 }
@@ -36,7 +38,7 @@ TEST(Pause, SurvivesTheTickCounterWrapping) {
     // every timer event, so a 1000 ms pause crosses the wrap after its first
     // event and ends after about ten (real time: about 50 ms).
     TickControl::StartAt(0xFFFFFFFFu - 50);
-    const uint32_t start = GetTickCount();
+    const uint32_t start = TickCount();
     int pushes = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
@@ -47,7 +49,7 @@ TEST(Pause, SurvivesTheTickCounterWrapping) {
 
     ModSkins::Pause(1000);
 
-    const uint32_t now = GetTickCount();
+    const uint32_t now = TickCount();
     EXPECT_LT(now, start); // the counter wrapped during the pause
     EXPECT_GE(ElapsedTicks(start, now), 1000u);
     EXPECT_GE(pushes, 9);

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+using namespace ostrak;
+
 TEST(Dialogs, WithoutABackendTheDefaultButtonAnswers) {
     DialogBackend* previous = SetDialogBackend(nullptr);
     EXPECT_EQ(MsgBox("t", vbYesNo, "x"), vbYes);

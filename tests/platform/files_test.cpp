@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace ostrak;
+
 TEST(Files, InputFileOpensRegularFilesOnlyAndNeverWaits) {
     TempDir dir;
     const std::string data = dir.Write("data.bin", "abc");
@@ -113,12 +115,11 @@ TEST(Files, FailuresCarryTheSystemsReason) {
          Reason(file, ENOTDIR)},
         {"exists", [&](std::string* e) { return Files::Exists(missing, e); },
          Reason(missing, ENOENT)},
-        {"delete", [&](std::string* e) { return Files::DeleteFile(missing, e); },
+        {"delete", [&](std::string* e) { return Files::RemoveFile(missing, e); },
          Reason(missing, ENOENT)},
         {"make folder", [&](std::string* e) { return Files::MakeDirectory(file, e); },
          Reason(file, EEXIST)},
-        {"remove folder",
-         [&](std::string* e) { return Files::RemoveDirectory(dir.File("full"), e); },
+        {"remove folder", [&](std::string* e) { return Files::RemoveFolder(dir.File("full"), e); },
          Reason(dir.File("full"), ENOTEMPTY)},
         {"rename", [&](std::string* e) { return Files::RenamePath(missing, file, e); },
          Reason(file, ENOENT)},
@@ -169,7 +170,7 @@ TEST(Files, AtomicWriterTakesNamesUpTo255Bytes) {
         if (length <= 255) {
             EXPECT_TRUE(w.Commit(&error)) << error;
             EXPECT_EQ(TempDir::Read(target), "data");
-            ASSERT_TRUE(Files::DeleteFile(target));
+            ASSERT_TRUE(Files::RemoveFile(target));
         } else {
             EXPECT_FALSE(w.Commit(&error));
             EXPECT_EQ(error, Reason(target, ENAMETOOLONG));

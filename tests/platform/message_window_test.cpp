@@ -1,9 +1,11 @@
 #include "platform/EventLoop.h"
-#include "platform/MessageWindow.h"
 #include "platform/TickCount.h"
+#include "winsock/MessageWindow.h"
 
 #include <gtest/gtest.h>
 #include <vector>
+
+using namespace ostrak;
 
 namespace {
 
@@ -16,8 +18,8 @@ WindowHandle g_window = 0;
 intptr_t NestingProc(WindowHandle, uint32_t, uintptr_t wParam, intptr_t) {
     g_delivered.push_back(wParam);
     if (wParam == 1) {
-        uint32_t start = GetTickCount();
-        while (g_delivered.size() < 2 && ElapsedTicks(start, GetTickCount()) < 2000)
+        uint32_t start = TickCount();
+        while (g_delivered.size() < 2 && ElapsedTicks(start, TickCount()) < 2000)
             WaitForEvents(2000);
         g_nestedSawSecond = g_delivered.size() >= 2;
     }
@@ -30,13 +32,13 @@ TEST(MessageWindow, PostedMessagesArriveInOrderAndInsideNestedWaits) {
     g_window = CreateMessageWindow("STATIC", "NESTING");
     ASSERT_NE(g_window, 0);
     SetWindowProcedure(g_window, &NestingProc);
-    uint32_t msg = RegisterWindowMessage("message_window_test.Nesting");
-    ASSERT_TRUE(PostMessage(g_window, msg, 1, 0));
-    ASSERT_TRUE(PostMessage(g_window, msg, 2, 0));
+    uint32_t msg = RegisterMessageName("message_window_test.Nesting");
+    ASSERT_TRUE(PostWindowMessage(g_window, msg, 1, 0));
+    ASSERT_TRUE(PostWindowMessage(g_window, msg, 2, 0));
     EXPECT_TRUE(g_delivered.empty()) << "posting never delivers synchronously";
 
-    uint32_t start = GetTickCount();
-    while (g_delivered.size() < 2 && ElapsedTicks(start, GetTickCount()) < 3000)
+    uint32_t start = TickCount();
+    while (g_delivered.size() < 2 && ElapsedTicks(start, TickCount()) < 3000)
         WaitForEvents(3000);
 
     EXPECT_EQ(g_delivered, (std::vector<uintptr_t>{1, 2}));
@@ -48,8 +50,8 @@ TEST(MessageWindow, MessagesForADestroyedWindowAreDropped) {
     g_delivered.clear();
     WindowHandle w = CreateMessageWindow("STATIC", "GONE");
     SetWindowProcedure(w, &NestingProc);
-    uint32_t msg = RegisterWindowMessage("message_window_test.Gone");
-    ASSERT_TRUE(PostMessage(w, msg, 7, 0));
+    uint32_t msg = RegisterMessageName("message_window_test.Gone");
+    ASSERT_TRUE(PostWindowMessage(w, msg, 7, 0));
     ASSERT_TRUE(DestroyMessageWindow(w));
     WindowHandle next = CreateMessageWindow("STATIC", "NEXT");
     EXPECT_NE(next, w) << "handles are never reused";

@@ -1,21 +1,37 @@
-// EndProgram: marks the program ended; by default the event loop returns.
-#include "platform/Program.h"
+// EndProgram: the real end terminates the process on the spot; with a hook
+// the program counts as ended and no wait waits any more.
+#include "platform/EventLoop.h"
+#include "platform/TickCount.h"
+#include "runtime/Program.h"
+#include "support/TempDir.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
 
-TEST(EndProgram, DefaultMakesTheRunningLoopReturnTheExitCode) {
-    SetEndProgramHook(nullptr);
-    bool after = false;
-    QTimer::singleShot(0, [] { EndProgram(3); });
-    QTimer::singleShot(200, [&] { after = true; }); // would run if the loop went on
-    const int code = QCoreApplication::exec();
-    EXPECT_EQ(code, 3);
-    EXPECT_TRUE(ProgramEnded());
-    EXPECT_FALSE(after);
-    SetEndProgramHook(nullptr);
-    EXPECT_FALSE(ProgramEnded());
+using namespace ostrak;
+
+TEST(EndProgram, RealEndTerminatesInsideNestedWaitsWithoutUnwinding) {
+    TempDir runtime;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.Path()));
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral(PROGRAM_END_CHILD), {});
+    ASSERT_TRUE(child.waitForStarted(5000));
+    // Both waits are 60 s long: only a real end finishes in time.
+    ASSERT_TRUE(child.waitForFinished(10000)) << "the waits went on after the end";
+
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 7);
+    // Nothing after the exit path ran, no destructor ran, and what was
+    // printed reached the pipe.
+    EXPECT_EQ(child.readAllStandardOutput().toStdString(),
+              "action starts\ninner routine starts\nexit path\nreleased at end\n");
+    // The instance lock went with the program.
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(runtime.File("program_end_child.lock"))));
 }
 
 TEST(EndProgram, HookSeesTheEndInsteadOfTheLoop) {
@@ -28,4 +44,26 @@ TEST(EndProgram, HookSeesTheEndInsteadOfTheLoop) {
     EndProgramHook previous = SetEndProgramHook(nullptr);
     EXPECT_TRUE(static_cast<bool>(previous));
     EXPECT_FALSE(ProgramEnded());
+}
+
+TEST(EndProgram, AfterAHookedEndNoWaitWaitsAndNoEventRuns) {
+    int seen = -1;
+    SetEndProgramHook([&](int code) { seen = code; });
+    bool late = false;
+    QTimer::singleShot(0, [] { EndProgram(4); });
+    QTimer::singleShot(100, [&] { late = true; });
+
+    const uint32_t start = TickCount();
+    WaitTicks(3000); // ends inside, at its first event
+    WaitTicks(3000);
+    WaitForEvents(3000);
+    DoEvents();
+    EXPECT_LT(ElapsedTicks(start, TickCount()), 90u);
+    EXPECT_EQ(seen, 4);
+    EXPECT_FALSE(late);
+
+    // A new hook starts a new program: events run again.
+    SetEndProgramHook(nullptr);
+    WaitTicks(150);
+    EXPECT_TRUE(late);
 }

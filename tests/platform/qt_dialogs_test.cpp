@@ -11,6 +11,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+using namespace ostrak;
+
 namespace {
 
 // Runs act on the modal dialog once it is open (the dialog call blocks).

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+using namespace ostrak;
+
 namespace {
 class SettingsStore : public testing::Test {
 protected:

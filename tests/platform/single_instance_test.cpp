@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+using namespace ostrak;
+
 namespace {
 
 // Each test gets its own runtime folder (tests of this binary run side by side).

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+using namespace ostrak;
+
 namespace {
 
 void WaitForLine() {

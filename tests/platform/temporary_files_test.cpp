@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace ostrak;
+
 namespace {
 
 constexpr int64_t Then = 1'000'000'000; // seconds since 1970

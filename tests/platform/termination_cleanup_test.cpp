@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+using namespace ostrak;
+
 namespace {
 
 class Holder {

@@ -4,11 +4,13 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using namespace ostrak;
+
 TEST(TickCount, ElapsedSurvivesWrap) {
     TickControl::StartAt(0xFFFFFFF0u);
-    uint32_t start = GetTickCount();
+    uint32_t start = TickCount();
     TickControl::Advance(0x20);
-    uint32_t now = GetTickCount();
+    uint32_t now = TickCount();
     EXPECT_LT(now, start); // the counter wrapped
     EXPECT_GE(ElapsedTicks(start, now), 0x20u);
     EXPECT_LT(ElapsedTicks(start, now), 0x20u + 1000u);
@@ -17,9 +19,9 @@ TEST(TickCount, ElapsedSurvivesWrap) {
 TEST(EventLoop, WaitReturnsOnEventBeforeDeadline) {
     bool fired = false;
     QTimer::singleShot(0, [&] { fired = true; });
-    uint32_t start = GetTickCount();
-    while (!fired && ElapsedTicks(start, GetTickCount()) < 5000)
+    uint32_t start = TickCount();
+    while (!fired && ElapsedTicks(start, TickCount()) < 5000)
         WaitForEvents(5000);
     EXPECT_TRUE(fired);
-    EXPECT_LT(ElapsedTicks(start, GetTickCount()), 1000u);
+    EXPECT_LT(ElapsedTicks(start, TickCount()), 1000u);
 }

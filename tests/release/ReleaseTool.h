@@ -1,8 +1,8 @@
 #pragma once
 // Helpers of the ostrak_release tests: running the built tool and looking at
 // the folders it reads and writes.
-#include "Subprocess.h"
 #include "checksum/clsCRC.h"
+#include "support/Subprocess.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -11,6 +11,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+namespace ostrak {
 
 inline ProcessResult RunRelease(std::vector<std::string> args) {
     args.insert(args.begin(), OSTRAK_RELEASE_BIN);
@@ -53,3 +55,5 @@ inline void WriteFixedFiles(const std::string& folder) {
 inline void WriteFixedFiles(const TempDir& source) {
     WriteFixedFiles(source.Path());
 }
+
+} // namespace ostrak

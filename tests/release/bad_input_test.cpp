@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace ostrak;
+
 namespace {
 
 struct BadInput {

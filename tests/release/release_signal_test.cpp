@@ -14,6 +14,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace ostrak;
+
 namespace {
 
 constexpr int PipeBytes = 4096;

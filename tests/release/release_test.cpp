@@ -1,9 +1,11 @@
 #include "ReleaseTool.h"
-#include "installer/filelist/FileListReader.h"
-#include "installer/filelist/FileListWriter.h"
+#include "filelist/FileListReader.h"
+#include "filelist/FileListWriter.h"
 
 #include <gtest/gtest.h>
 #include <map>
+
+using namespace ostrak;
 
 namespace {
 
@@ -125,14 +127,13 @@ TEST(Release, DumpPrintsSeedCountAndEntries) {
 // terminal command on some terminals), and marks the unsafe ones.
 TEST(Release, DumpEscapesAndMarksOddNames) {
     TempDir dir;
-    const std::string path = dir.Write("dta.lst", EncodeFileList(9, {{"ok.pak", 1},
-                                                                     {"..", 2},
-                                                                     {"a\nb", -3},
-                                                                     {"\xE9t\xE9.ogg", 4},
-                                                                     {"\x9B"
-                                                                      "2Jx.pak",
-                                                                      5},
-                                                                     {"\x1B]0;t\x07", 6}}));
+    const std::vector<FileListEntry> entries = {{"ok.pak", 1},
+                                                {"..", 2},
+                                                {"a\nb", -3},
+                                                {"\xE9t\xE9.ogg", 4},
+                                                {"\x9B" + std::string("2Jx.pak"), 5},
+                                                {"\x1B]0;t\x07", 6}};
+    const std::string path = dir.Write("dta.lst", EncodeFileList(9, entries));
     const ProcessResult r = RunRelease({"--dump", path});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "seed: 9\ncount: 6\n1 ok.pak\n2 ..  (unsafe name)\n"

@@ -1,10 +1,12 @@
 // The published tree, served by a real HTTP server, gives the installer
 // exactly the source files, the version text and the list.
-#include "HttpFetch.h"
 #include "ReleaseTool.h"
+#include "support/HttpFetch.h"
 
 #include <gtest/gtest.h>
 #include <regex>
+
+using namespace ostrak;
 
 namespace {
 

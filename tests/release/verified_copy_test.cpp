@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+using namespace ostrak;
+
 namespace {
 
 constexpr size_t Chunk = 1 << 20; // the copy's read size

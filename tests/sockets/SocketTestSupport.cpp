@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/MessageWindow.h"
-#include "platform/SocketApi.h"
 #include "sockets/MSocketSupport.h"
+#include "winsock/MessageWindow.h"
+#include "winsock/SocketApi.h"
+
+namespace ostrak {
 
 void Recorder::OnClose() {
     Log.push_back("Close");
@@ -70,7 +72,7 @@ intptr_t ObserverProc(WindowHandle w, uint32_t m, uintptr_t wp, intptr_t lp) {
     WindowObserver* o = current;
     if (o != nullptr && o->Filter && !o->Filter(m, wp, lp))
         return 0;
-    intptr_t r = CallWindowProc(wrapped, w, m, wp, lp);
+    intptr_t r = CallWindowProcedure(wrapped, w, m, wp, lp);
     if (o != nullptr && current == o)
         o->Messages.push_back({m, wp, lp, o->Watched ? o->Watched->State() : -1});
     return r;
@@ -112,3 +114,5 @@ uint16_t BoundPortOf(const CSocket& s) {
     EXPECT_EQ(WsGetSockName(s.SocketHandle(), a), 0);
     return WsNtohs(a.Port);
 }
+
+} // namespace ostrak

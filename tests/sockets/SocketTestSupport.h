@@ -9,6 +9,8 @@
 #include "sockets/CSocket.h"
 #include "support/LoopbackPeer.h"
 
+namespace ostrak {
+
 struct ErrorEvent {
     int16_t Number = 0;
     std::string Description;
@@ -16,7 +18,7 @@ struct ErrorEvent {
     std::string Source;
     std::string HelpFile;
     int32_t HelpContext = -1;
-    VbBool CancelDisplay = True;
+    VbBool CancelDisplay = VbTrue;
     int32_t StateAtEvent = -1;
 };
 
@@ -87,3 +89,5 @@ public:
 
 // Port a test's listening CSocket got from the system.
 uint16_t BoundPortOf(const CSocket& s);
+
+} // namespace ostrak

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "SocketTestSupport.h"
-#include "platform/ErrorRecord.h"
-#include "platform/MessageWindow.h"
+#include "runtime/ErrorRecord.h"
 #include "sockets/MSocketSupport.h"
+#include "winsock/MessageWindow.h"
+
+using namespace ostrak;
 
 namespace {
 
@@ -58,7 +60,7 @@ TEST(SendData, SendsTheMemoryImageOfEachType) {
         {"currency 6", VbCurrency{10000}, Bytes({0x10, 0x27, 0, 0, 0, 0, 0, 0})},
         {"date 7", VbDate{date}, dateImage},
         {"string 8", std::string("a\0\xff", 3), std::string("a\0\xff", 3)},
-        {"Boolean 11", VbBoolean{True}, Bytes({0xFF, 0xFF})},
+        {"Boolean 11", VbBoolean{VbTrue}, Bytes({0xFF, 0xFF})},
         {"byte 17", uint8_t(200), Bytes({200})},
         {"byte array", ByteArray{0, 1, 0x80, 0xFF}, Bytes({0, 1, 0x80, 0xFF})},
     };
@@ -103,8 +105,8 @@ TEST(SendData, WriteNotificationAfterCompletionRaisesNothingMore) {
     p.Socket.SendData(std::string("abc"));
     EXPECT_FALSE(p.Events.Has("SendComplete")) << "never inside SendData";
     ASSERT_TRUE(WaitUntil([&] { return p.Events.Has("SendComplete"); }));
-    ASSERT_TRUE(PostMessage(MSocketSupport::SocketWindow(), MSocketSupport::WinsockMessage(),
-                            uintptr_t(p.Socket.SocketHandle()), 2));
+    ASSERT_TRUE(PostWindowMessage(MSocketSupport::SocketWindow(), MSocketSupport::WinsockMessage(),
+                                  uintptr_t(p.Socket.SocketHandle()), 2));
     RunEventsFor(30);
     EXPECT_EQ(p.Events.Count("SendComplete"), 1);
 }

@@ -3,6 +3,8 @@
 
 #include "sockets/MSocketSupport.h"
 
+using namespace ostrak;
+
 namespace {
 
 using MSocketSupport::GetErrorDescription;

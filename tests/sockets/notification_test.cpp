@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include "SocketTestSupport.h"
-#include "platform/AsyncSelect.h"
-#include "platform/MessageWindow.h"
-#include "platform/SocketApi.h"
 #include "sockets/MSocketSupport.h"
+#include "winsock/AsyncSelect.h"
+#include "winsock/MessageWindow.h"
+#include "winsock/SocketApi.h"
+
+using namespace ostrak;
 
 namespace {
 
@@ -33,7 +35,7 @@ TEST(FdReuse, StaleNotificationNeverReachesTheNextSocket) {
 
     // A reset notification is queued for the first socket; the socket goes
     // before it is delivered and the next socket gets the same fd number.
-    ASSERT_TRUE(WsPostSocketNotification(fd, FD_CLOSE, 10054));
+    ASSERT_TRUE(WsPostSocketNotification(fd, FdClose, 10054));
     first.reset();
     // Lower free numbers are taken up, so that the next socket gets fd.
     std::vector<int> fillers;
@@ -75,9 +77,9 @@ TEST(CloseNotification, IsPostedOnceAfterTheData) {
     ASSERT_TRUE(WaitUntil([&] { return r.Has("Close"); }));
     RunEventsFor(50);
     EXPECT_EQ(r.Received.size(), 500000u) << "data before the close is offered";
-    EXPECT_EQ(seen.Notifications(fd, FD_CLOSE), 1);
+    EXPECT_EQ(seen.Notifications(fd, FdClose), 1);
     EXPECT_EQ(r.Count("Close"), 1);
-    EXPECT_GE(seen.Notifications(fd, FD_READ), 1);
+    EXPECT_GE(seen.Notifications(fd, FdRead), 1);
 }
 
 TEST(NoBusyLoop, IdleConnectedListeningAndBlockedSocketsWaitQuietly) {

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "SocketTestSupport.h"
-#include "platform/AsyncResolver.h"
-#include "platform/ErrorRecord.h"
-#include "platform/MessageWindow.h"
 #include "platform/Process.h"
-#include "platform/SocketApi.h"
+#include "runtime/ErrorRecord.h"
 #include "sockets/MSocketSupport.h"
+#include "winsock/AsyncResolver.h"
+#include "winsock/MessageWindow.h"
+#include "winsock/SocketApi.h"
+
+using namespace ostrak;
 
 namespace {
 
@@ -82,10 +84,10 @@ TEST(Service, WindowAndRegistryFollowTheRegisteredSockets) {
 
 TEST(Service, UnregisterCases) {
     CSocket a;
-    EXPECT_EQ(UnregisterSocket(-1), False);
-    EXPECT_EQ(UnregisterSocket(12345), False) << "nothing registered";
+    EXPECT_EQ(UnregisterSocket(-1), VbFalse);
+    EXPECT_EQ(UnregisterSocket(12345), VbFalse) << "nothing registered";
     a.Bind(0, "127.0.0.1");
-    EXPECT_EQ(UnregisterSocket(-1), False);
+    EXPECT_EQ(UnregisterSocket(-1), VbFalse);
     try {
         UnregisterSocket(a.SocketHandle() + 1000);
         ADD_FAILURE() << "an unknown handle must raise";
@@ -98,7 +100,7 @@ TEST(Service, UnregisterCases) {
 TEST(Service, FailedNotificationRequestLeavesNothingRegistered) {
     CSocket owner;
     Err().Clear();
-    EXPECT_EQ(RegisterSocket(987654, &owner), False);
+    EXPECT_EQ(RegisterSocket(987654, &owner), VbFalse);
     EXPECT_EQ(Err(), (ErrorRecord{10038, "Socket operation on nonsocket.",
                                   "MSocketSupport.RegisterSocket"}));
     EXPECT_EQ(RegisteredSocketCount(), -1);
@@ -109,8 +111,8 @@ TEST(Service, MessagesAreRegisteredUnderTheExecutableName) {
     CSocket s;
     const std::string base = ExecutableBaseName();
     EXPECT_EQ(base, "sockets_test");
-    EXPECT_EQ(WinsockMessage(), RegisterWindowMessage(base + ".WinsockMessage"));
-    EXPECT_EQ(ResolveMessage(), RegisterWindowMessage(base + ".ResolveMessage"));
+    EXPECT_EQ(WinsockMessage(), RegisterMessageName(base + ".WinsockMessage"));
+    EXPECT_EQ(ResolveMessage(), RegisterMessageName(base + ".ResolveMessage"));
     EXPECT_GE(WinsockMessage(), 0xC000u);
     EXPECT_GE(ResolveMessage(), 0xC000u);
     EXPECT_NE(WinsockMessage(), ResolveMessage());
@@ -119,9 +121,9 @@ TEST(Service, MessagesAreRegisteredUnderTheExecutableName) {
 TEST(Service, OtherMessagesGoToThePreviousProcedure) {
     CSocket s;
     s.Bind(0, "127.0.0.1");
-    EXPECT_EQ(SendMessage(SocketWindow(), WM_GETTEXTLENGTH, 0, 0), 13);
+    EXPECT_EQ(SendWindowMessage(SocketWindow(), WmGetTextLength, 0, 0), 13);
     char title[32] = {};
-    EXPECT_EQ(SendMessage(SocketWindow(), WM_GETTEXT, sizeof title, intptr_t(title)), 13);
+    EXPECT_EQ(SendWindowMessage(SocketWindow(), WmGetText, sizeof title, intptr_t(title)), 13);
     EXPECT_STREQ(title, "SOCKET_WINDOW");
 }
 
@@ -144,8 +146,8 @@ TEST(Service, NotificationWordsReachTheObject) {
         CSocket s;
         Recorder r(&s);
         s.Bind(0, "127.0.0.1");
-        ASSERT_TRUE(PostMessage(SocketWindow(), WinsockMessage(), uintptr_t(s.SocketHandle()),
-                                intptr_t(int32_t(c.LParam))));
+        ASSERT_TRUE(PostWindowMessage(SocketWindow(), WinsockMessage(), uintptr_t(s.SocketHandle()),
+                                      intptr_t(int32_t(c.LParam))));
         ASSERT_TRUE(WaitUntil([&] { return !r.Errors.empty(); }));
         EXPECT_EQ(r.Errors[0].Number, c.Number);
         EXPECT_EQ(r.Errors[0].Description, "Unknown error.");
@@ -159,9 +161,9 @@ TEST(Service, OutOfBandAndUnknownHandlesChangeNothing) {
     CSocket s;
     Recorder r(&s);
     s.Bind(0, "127.0.0.1");
-    PostMessage(SocketWindow(), WinsockMessage(), uintptr_t(s.SocketHandle()), 4);
-    PostMessage(SocketWindow(), WinsockMessage(), uintptr_t(s.SocketHandle() + 500), 32);
-    PostMessage(SocketWindow(), ResolveMessage(), 999999, 0);
+    PostWindowMessage(SocketWindow(), WinsockMessage(), uintptr_t(s.SocketHandle()), 4);
+    PostWindowMessage(SocketWindow(), WinsockMessage(), uintptr_t(s.SocketHandle() + 500), 32);
+    PostWindowMessage(SocketWindow(), ResolveMessage(), 999999, 0);
     RunEventsFor(30);
     EXPECT_TRUE(r.Log.empty());
     EXPECT_EQ(s.State(), SocketState::Closed);
@@ -172,8 +174,8 @@ TEST(Service, PostedMessagesAreNeverDeliveredSynchronously) {
     CSocket s;
     Recorder r(&s);
     s.Bind(0, "127.0.0.1");
-    ASSERT_TRUE(PostMessage(SocketWindow(), WinsockMessage(), uintptr_t(s.SocketHandle()),
-                            intptr_t(0x27110001)));
+    ASSERT_TRUE(PostWindowMessage(SocketWindow(), WinsockMessage(), uintptr_t(s.SocketHandle()),
+                                  intptr_t(0x27110001)));
     EXPECT_TRUE(r.Errors.empty());
     EXPECT_EQ(s.State(), SocketState::Closed);
     ASSERT_TRUE(WaitUntil([&] { return !r.Errors.empty(); }));

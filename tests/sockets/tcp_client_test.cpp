@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "SocketTestSupport.h"
-#include "platform/ErrorRecord.h"
-#include "platform/SocketApi.h"
+#include "runtime/ErrorRecord.h"
 #include "sockets/MSocketSupport.h"
+#include "winsock/SocketApi.h"
+
+using namespace ostrak;
 
 namespace {
 
@@ -112,7 +114,7 @@ TEST(TcpClient, RefusedConnectRaisesOnErrorAndReleasesTheSocket) {
     EXPECT_EQ(e.Source, "");
     EXPECT_EQ(e.HelpFile, "");
     EXPECT_EQ(e.HelpContext, 0);
-    EXPECT_EQ(e.CancelDisplay, False);
+    EXPECT_EQ(e.CancelDisplay, VbFalse);
     EXPECT_EQ(e.StateAtEvent, SocketState::Error);
     EXPECT_EQ(s.State(), SocketState::Error);
     EXPECT_EQ(s.SocketHandle(), -1);

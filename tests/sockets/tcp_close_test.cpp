@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "SocketTestSupport.h"
-#include "platform/AsyncSelect.h"
-#include "platform/MessageWindow.h"
-#include "platform/SocketApi.h"
 #include "sockets/MSocketSupport.h"
+#include "winsock/AsyncSelect.h"
+#include "winsock/MessageWindow.h"
+#include "winsock/SocketApi.h"
+
+using namespace ostrak;
 
 namespace {
 
@@ -117,7 +119,7 @@ TEST(CloseDrain, CloseNotificationWithDataWaitingReceivesItFirst) {
     // socket when the close notification is handled.
     int heldBack = 0;
     seen.Filter = [&](uint32_t m, uintptr_t, intptr_t lp) {
-        if (m == MSocketSupport::WinsockMessage() && (lp & 0xFFFF) == FD_READ) {
+        if (m == MSocketSupport::WinsockMessage() && (lp & 0xFFFF) == FdRead) {
             ++heldBack;
             return false;
         }
@@ -127,8 +129,8 @@ TEST(CloseDrain, CloseNotificationWithDataWaitingReceivesItFirst) {
     c.Peer->Send(std::string(60000, 'x'));
     c.Peer->ShutdownWrite();
     ASSERT_TRUE(WaitUntil([&] { return heldBack > 0; }));
-    ASSERT_TRUE(PostMessage(MSocketSupport::SocketWindow(), MSocketSupport::WinsockMessage(),
-                            uintptr_t(c.Socket.SocketHandle()), FD_CLOSE));
+    ASSERT_TRUE(PostWindowMessage(MSocketSupport::SocketWindow(), MSocketSupport::WinsockMessage(),
+                                  uintptr_t(c.Socket.SocketHandle()), FdClose));
     ASSERT_TRUE(WaitUntil([&] { return c.Events.Has("Close"); }));
     EXPECT_EQ(c.Events.Received, std::string(60000, 'x'));
     EXPECT_GE(c.Events.Count("Data"), 1);
@@ -141,7 +143,7 @@ TEST(PeerClose, UnsentDataGetsOneMoreSendWhileConnected) {
     WindowObserver seen(&c.Socket);
     // Write notifications are held back: only the close may send again.
     seen.Filter = [&](uint32_t m, uintptr_t, intptr_t lp) {
-        return !(m == MSocketSupport::WinsockMessage() && (lp & 0xFFFF) == FD_WRITE);
+        return !(m == MSocketSupport::WinsockMessage() && (lp & 0xFFFF) == FdWrite);
     };
     const std::string data(8 << 20, 'd');
     c.Socket.SendData(data);
@@ -163,7 +165,7 @@ TEST(PeerClose, NoSendAttemptAfterCloseSocket) {
     Connected c(4096);
     WindowObserver seen(&c.Socket);
     seen.Filter = [&](uint32_t m, uintptr_t, intptr_t lp) {
-        return !(m == MSocketSupport::WinsockMessage() && (lp & 0xFFFF) == FD_WRITE);
+        return !(m == MSocketSupport::WinsockMessage() && (lp & 0xFFFF) == FdWrite);
     };
     c.Socket.SendData(std::string(8 << 20, 'd'));
     ASSERT_EQ(c.Events.Count("Progress"), 1);

@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include "SocketTestSupport.h"
-#include "platform/ErrorRecord.h"
-#include "platform/MessageWindow.h"
-#include "platform/SocketApi.h"
+#include "runtime/ErrorRecord.h"
 #include "sockets/MSocketSupport.h"
+#include "winsock/MessageWindow.h"
+#include "winsock/SocketApi.h"
+
+using namespace ostrak;
 
 namespace {
 
@@ -78,8 +80,8 @@ TEST(Listen, FailedAcceptReportsMinusOne) {
     server.Bind(0, "127.0.0.1");
     server.Listen();
     // An accept notification with no connection waiting.
-    ASSERT_TRUE(PostMessage(MSocketSupport::SocketWindow(), MSocketSupport::WinsockMessage(),
-                            uintptr_t(server.SocketHandle()), 8));
+    ASSERT_TRUE(PostWindowMessage(MSocketSupport::SocketWindow(), MSocketSupport::WinsockMessage(),
+                                  uintptr_t(server.SocketHandle()), 8));
     ASSERT_TRUE(WaitUntil([&] { return r.Has("Request"); }));
     EXPECT_EQ(r.Requests, std::vector<int32_t>{-1});
     EXPECT_EQ(server.State(), SocketState::Listening);

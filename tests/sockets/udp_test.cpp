@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "SocketTestSupport.h"
-#include "platform/SocketApi.h"
 #include "sockets/MSocketSupport.h"
+#include "winsock/SocketApi.h"
+
+using namespace ostrak;
 
 namespace {
 

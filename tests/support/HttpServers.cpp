@@ -17,6 +17,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace ostrak {
+
 namespace {
 
 bool PortAccepts(int port) {
@@ -158,3 +160,5 @@ NginxServer::NginxServer(const std::string& folder, int port) {
 bool NginxAvailable() {
     return ::access(NginxBinary, X_OK) == 0;
 }
+
+} // namespace ostrak

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrak {
+
 class ServerProcess {
 public:
     ServerProcess(const ServerProcess&) = delete;
@@ -47,3 +49,5 @@ public:
 
 // Whether nginx is installed (tests that need it are skipped otherwise).
 bool NginxAvailable();
+
+} // namespace ostrak

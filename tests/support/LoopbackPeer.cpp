@@ -12,6 +12,8 @@
 
 #include "platform/EventLoop.h"
 
+namespace ostrak {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -217,3 +219,5 @@ void RunEventsFor(int ms) {
     for (int left = ms; left > 0; left = RemainingMs(deadline))
         WaitForEvents(static_cast<uint32_t>(left));
 }
+
+} // namespace ostrak

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+namespace ostrak {
+
 // A connected TCP endpoint.
 class LoopbackConnection {
 public:
@@ -87,3 +89,5 @@ bool WaitUntil(const std::function<bool()>& done, int ms = 5000);
 bool PollUntil(const std::function<bool()>& done, int ms = 5000, int stepMs = 5);
 // Lets events run for ms (to observe that nothing more happens).
 void RunEventsFor(int ms);
+
+} // namespace ostrak

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrak {
+
 namespace {
 std::string Describe(const std::string& title, const std::string& text) {
     return "\"" + title + "\": \"" + text + "\"";
@@ -96,3 +98,5 @@ std::string ScriptedDialogs::InputBox(const std::string& prompt, const std::stri
         p.During();
     return p.InputAnswer;
 }
+
+} // namespace ostrak

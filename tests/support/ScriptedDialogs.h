@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrak {
+
 class ScriptedDialogs : public DialogBackend {
 public:
     ScriptedDialogs();
@@ -55,3 +57,5 @@ private:
     DialogBackend* Previous_ = nullptr;
     int Shown_ = 0;
 };
+
+} // namespace ostrak

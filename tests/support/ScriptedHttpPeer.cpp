@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace ostrak {
+
 namespace {
 
 int ListenLoopback(int backlog, int port, int& boundPort) {
@@ -104,7 +106,7 @@ void ScriptedHttpPeer::Run() {
         int index = Connections_.load();
         {
             std::lock_guard<std::mutex> lock(Mutex_);
-            AcceptTicks_.push_back(GetTickCount());
+            AcceptTicks_.push_back(TickCount());
         }
         Connections_.store(index + 1);
         const Script& script = Scripts_[std::min<size_t>(index, Scripts_.size() - 1)];
@@ -179,3 +181,5 @@ int FreeLoopbackPort() {
     ::close(fd);
     return port;
 }
+
+} // namespace ostrak

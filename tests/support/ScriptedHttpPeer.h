@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+namespace ostrak {
+
 class ScriptedHttpPeer {
 public:
     struct Step {
@@ -92,3 +94,5 @@ private:
 // A port on 127.0.0.1 that nothing listens on right now (it was free a
 // moment ago), for refused connections.
 int FreeLoopbackPort();
+
+} // namespace ostrak

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+namespace ostrak {
+
 TempDir::TempDir() {
     std::string base = std::filesystem::temp_directory_path().string() + "/ostrak-test-XXXXXX";
     std::vector<char> buf(base.begin(), base.end());
@@ -36,3 +38,5 @@ std::string TempDir::Read(const std::string& path) {
         throw std::runtime_error("cannot read " + path);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+} // namespace ostrak

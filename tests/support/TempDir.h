@@ -3,6 +3,8 @@
 // in it when the object goes.
 #include <string>
 
+namespace ostrak {
+
 class TempDir {
 public:
     TempDir();
@@ -21,3 +23,5 @@ public:
 private:
     std::string Path_;
 };
+
+} // namespace ostrak

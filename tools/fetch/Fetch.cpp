@@ -2,11 +2,13 @@
 
 #include "Progress.h"
 #include "http/FrmConnect.h"
-#include "platform/ErrorRecord.h"
 #include "platform/EventLoop.h"
 #include "platform/TickCount.h"
+#include "runtime/ErrorRecord.h"
 
 #include <ostream>
+
+namespace ostrak {
 
 namespace {
 
@@ -29,10 +31,10 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
         form.RetrieveFile(target.Host, target.Path, file);
         line.Reset();
         double last = -1;
-        uint32_t stallStart = GetTickCount();
+        uint32_t stallStart = TickCount();
         for (;;) {
             if (IsTrue(form.DownDone)) {
-                line.Update(form.BodyBytes(), form.ContentLength(), GetTickCount());
+                line.Update(form.BodyBytes(), form.ContentLength(), TickCount());
                 progress << "ostrak_fetch: stored " << form.BodyBytes() << " bytes in " << file
                          << "\n";
                 return 0;
@@ -42,7 +44,7 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
                 return 1;
             }
             WaitForEvents(PollMs);
-            uint32_t now = GetTickCount();
+            uint32_t now = TickCount();
             if (!IsTrue(form.DownFailed) && (form.ContentLength() > 0 || form.BodyBytes() > 0))
                 line.Update(form.BodyBytes(), form.ContentLength(), now);
             if (!warnedNoLength && form.ContentLength() == 0 &&
@@ -92,3 +94,5 @@ int FetchToStream(const FetchTarget& target, std::ostream& out, std::ostream& pr
     out.flush();
     return out ? 0 : 1;
 }
+
+} // namespace ostrak

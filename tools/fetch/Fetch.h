@@ -4,6 +4,8 @@
 #include <iosfwd>
 #include <string>
 
+namespace ostrak {
+
 struct FetchTarget {
     std::string Host;
     int32_t Port = 80;
@@ -25,3 +27,5 @@ int FetchToStream(const FetchTarget& target, std::ostream& out, std::ostream& pr
 // The installer's no-progress rule for one file.
 inline constexpr uint32_t StallMs = 7000;
 inline constexpr int MaxRetries = 10;
+
+} // namespace ostrak

@@ -4,6 +4,8 @@
 
 #include <ostream>
 
+namespace ostrak {
+
 void ProgressLine::Update(int64_t received, int64_t announced, uint32_t now) {
     int64_t percent = announced > 0 ? received * 100 / announced : 0;
     bool due = !Shown_ || ElapsedTicks(LastTick_, now) >= 1000 ||
@@ -20,3 +22,5 @@ void ProgressLine::Update(int64_t received, int64_t announced, uint32_t now) {
         Out_ << received << " bytes\n";
     Out_.flush();
 }
+
+} // namespace ostrak

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <iosfwd>
 
+namespace ostrak {
+
 class ProgressLine {
 public:
     explicit ProgressLine(std::ostream& out) : Out_(out) {}
@@ -19,3 +21,5 @@ private:
     int64_t LastPercent_ = 0;
     uint32_t LastTick_ = 0;
 };
+
+} // namespace ostrak

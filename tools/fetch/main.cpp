@@ -2,12 +2,14 @@
 // installer's own HTTP client, so that publishers can check their server the
 // way the installer will see it.
 #include "Fetch.h"
-#include "platform/ServerConfig.h"
+#include "http/ServerAddress.h"
 #include "platform/TerminationCleanup.h"
 
 #include <QCoreApplication>
 #include <cstring>
 #include <iostream>
+
+using namespace ostrak;
 
 namespace {
 

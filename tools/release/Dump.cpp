@@ -3,10 +3,12 @@
 #include "Printable.h"
 #include "ToolError.h"
 #include "checksum/clsCRC.h"
-#include "installer/filelist/FileListReader.h"
+#include "filelist/FileListReader.h"
 #include "platform/Files.h"
 
 #include <ostream>
+
+namespace ostrak {
 
 namespace {
 
@@ -34,3 +36,5 @@ void DumpList(const std::string& path, std::ostream& out) {
         out << ChecksumText(table.EntryChecksums[i]) << ' '
             << Shown(table.EntryNames[i], IsTrue(table.EntryNameSafe[i])) << '\n';
 }
+
+} // namespace ostrak

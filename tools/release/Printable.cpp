@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace ostrak {
+
 std::string Printable(const std::string& text) {
     std::string shown;
     for (char c : text) {
@@ -16,3 +18,5 @@ std::string Printable(const std::string& text) {
     }
     return shown;
 }
+
+} // namespace ostrak

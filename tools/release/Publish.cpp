@@ -6,8 +6,8 @@
 #include "VerifiedCopy.h"
 #include "WindowsNames.h"
 #include "checksum/clsCRC.h"
-#include "installer/filelist/FileListWriter.h"
-#include "installer/filelist/FileName.h"
+#include "filelist/FileListWriter.h"
+#include "filelist/FileName.h"
 #include "platform/Files.h"
 #include "platform/TemporaryFiles.h"
 
@@ -16,6 +16,8 @@
 #include <map>
 #include <ostream>
 #include <vector>
+
+namespace ostrak {
 
 namespace {
 
@@ -188,7 +190,9 @@ void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err
         BuildAndPlace(options, names, places, out);
     } catch (...) {
         if (outDirCreated)
-            Files::RemoveDirectory(options.OutDir); // only while it is still empty
+            Files::RemoveFolder(options.OutDir); // only while it is still empty
         throw;
     }
 }
+
+} // namespace ostrak

@@ -5,6 +5,8 @@
 #include <iosfwd>
 #include <string>
 
+namespace ostrak {
+
 struct PublishOptions {
     std::string SourceDir;
     std::string OutDir;
@@ -19,3 +21,5 @@ struct PublishOptions {
 // changed while it was copied, or a failed write. Reports what it wrote on
 // out (names escaped) and notes on err.
 void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err);
+
+} // namespace ostrak

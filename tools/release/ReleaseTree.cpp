@@ -4,6 +4,8 @@
 #include "platform/Files.h"
 #include "platform/TerminationCleanup.h"
 
+namespace ostrak {
+
 namespace {
 
 // The absolute path OUT_DIR has or will have once created (its parent must
@@ -117,3 +119,5 @@ void MoveIntoPlace(Files::TemporaryFolder& built, const ReleasePlaces& places) {
     }
     old.Remove();
 }
+
+} // namespace ostrak

@@ -10,6 +10,8 @@
 
 #include <string>
 
+namespace ostrak {
+
 struct ReleasePlaces {
     std::string OutDir;      // as given
     std::string Target;      // OutDir/crc
@@ -37,3 +39,5 @@ bool PrepareOutDir(const ReleasePlaces& places);
 // server never finds the folder missing. built no longer holds the new tree
 // afterwards (the folder is gone, or held the old tree and was removed).
 void MoveIntoPlace(Files::TemporaryFolder& built, const ReleasePlaces& places);
+
+} // namespace ostrak

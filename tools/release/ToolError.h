@@ -4,7 +4,11 @@
 #include <stdexcept>
 #include <string>
 
+namespace ostrak {
+
 class ToolError : public std::runtime_error {
 public:
     explicit ToolError(const std::string& line) : std::runtime_error(line) {}
 };
+
+} // namespace ostrak

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+namespace ostrak {
+
 namespace {
 
 constexpr size_t CopyChunk = 1 << 20;
@@ -53,3 +55,5 @@ uint32_t CopyVerified(const std::string& from, const std::string& to,
         throw ToolError("cannot write " + error);
     return ~reg;
 }
+
+} // namespace ostrak

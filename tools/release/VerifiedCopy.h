@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+namespace ostrak {
+
 // Copies from to to (through a temporary file that is flushed to the device
 // and renamed into place) and returns the CRC-32 of the bytes copied.
 // Throws ToolError naming from when it cannot be read, or when it changed
@@ -14,3 +16,5 @@
 // count of bytes copied so far.
 uint32_t CopyVerified(const std::string& from, const std::string& to,
                       const std::function<void(uint64_t copied)>& afterChunk = {});
+
+} // namespace ostrak

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+namespace ostrak {
+
 namespace {
 
 // Windows-1252 lower-case letters from 128 up and their capitals.
@@ -59,3 +61,5 @@ std::string WindowsNameProblem(const std::string& name) {
             return std::string("holds \"") + c + "\", which Windows does not allow in file names";
     return "";
 }
+
+} // namespace ostrak

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+using namespace ostrak;
+
 namespace {
 
 const char* const UsageText = R"(Usage:

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace ostrak {
+
 namespace {
 
 // "\r\n" (and a lone "\r") become the toolkit's line break.
@@ -78,3 +80,5 @@ std::string QtDialogs::InputBox(const std::string& prompt, const std::string& ti
                               QLineEdit::Normal, QString::fromStdString(defaultText), &ok);
     return ok ? answer.toStdString() : std::string();
 }
+
+} // namespace ostrak

@@ -4,9 +4,13 @@
 // UI thread only. Install it once at start-up with SetDialogBackend.
 #include "platform/Dialogs.h"
 
+namespace ostrak {
+
 class QtDialogs : public DialogBackend {
 public:
     int32_t MsgBox(const std::string& text, int32_t style, const std::string& title) override;
     std::string InputBox(const std::string& prompt, const std::string& title,
                          const std::string& defaultText) override;
 };
+
+} // namespace ostrak

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+namespace ostrak {
+
 Shape::Shape(Style style, QColor colour, QWidget* parent)
     : QWidget(parent), Style_(style), Colour_(colour) {
     setFocusPolicy(Qt::NoFocus);
@@ -19,3 +21,5 @@ void Shape::paintEvent(QPaintEvent*) {
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(0, 0, width() - 1, height() - 1);
 }
+
+} // namespace ostrak

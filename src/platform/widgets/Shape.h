@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QWidget>
 
+namespace ostrak {
+
 class Shape : public QWidget {
 public:
     enum class Style { Outline, Filled };
@@ -20,3 +22,5 @@ private:
     Style Style_;
     QColor Colour_;
 };
+
+} // namespace ostrak

@@ -1,0 +1,18 @@
+#pragma once
+// Where the game's web server is: the host built in at configure time on
+// port 80, unless the environment variable OSTRAK_SERVER=host[:port] names
+// another (for tests, staging and the demo).
+#include "http/ServerAddress.h"
+
+#include <string>
+
+namespace ostrak {
+
+// The host built into this program (never changes while it runs).
+std::string BuiltInServerHost();
+// The server to talk to: OSTRAK_SERVER when set and well-formed, else the
+// built-in host on port 80 (a malformed OSTRAK_SERVER is reported once on
+// stderr).
+ServerAddress ConfiguredServer();
+
+} // namespace ostrak

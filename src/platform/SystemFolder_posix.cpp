@@ -1,0 +1,41 @@
+#include "platform/SystemFolder.h"
+
+#include "platform/Environment.h"
+#include "platform/Files.h"
+
+#include <optional>
+
+namespace ostrak {
+
+namespace {
+
+std::string WithoutTrailingSeparators(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+// Makes path and its missing parents.
+void MakeFolders(const std::string& path) {
+    for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
+        Files::MakeDirectory(path.substr(0, at));
+    Files::MakeDirectory(path);
+}
+
+} // namespace
+
+std::string SystemFolder() {
+    const std::optional<std::string> prefix = EnvironmentValue("WINEPREFIX");
+    const std::string wine = prefix && !prefix->empty() ? WithoutTrailingSeparators(*prefix)
+                                                        : Files::JoinPath(HomeFolder(), ".wine");
+    const std::string system32 = wine + "/drive_c/windows/system32";
+    if (Files::IsDirectory(system32))
+        return system32;
+
+    const std::string lib = Files::JoinPath(HomeFolder(), ".local/lib");
+    if (!Files::IsDirectory(lib))
+        MakeFolders(lib);
+    return lib;
+}
+
+} // namespace ostrak
