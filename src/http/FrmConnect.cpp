@@ -4,6 +4,7 @@
 #include "platform/EventLoop.h"
 #include "runtime/ErrorRecord.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace ostrak {
@@ -39,8 +40,8 @@ void FrmConnect::SetPauseHook(std::function<void(int32_t)> pause) {
 
 int FrmConnect::QueuedRequests() const {
     int n = 0;
-    for (const std::string& server : ServerQueue)
-        n += server.empty() ? 0 : 1;
+    for (const Request& r : Queue)
+        n += r.Server.empty() ? 0 : 1;
     return n;
 }
 
@@ -48,11 +49,9 @@ int FrmConnect::QueuedRequests() const {
 
 void FrmConnect::Enqueue(const std::string& server, const std::string& url,
                          const std::string& file) {
-    for (int i = 0; i < QueueSlots; ++i) {
-        if (ServerQueue[i].empty()) {
-            ServerQueue[i] = server;
-            UrlQueue[i] = url;
-            FileQueue[i] = file;
+    for (Request& slot : Queue) {
+        if (slot.Server.empty()) {
+            slot = Request{server, url, file};
             return;
         }
     }
@@ -77,17 +76,14 @@ void FrmConnect::RetrieveFile(const std::string& Server, const std::string& Url,
 }
 
 void FrmConnect::CloseConnections() {
-    for (int i = 0; i < QueueSlots; ++i) {
-        ServerQueue[i].clear();
-        UrlQueue[i].clear();
-        FileQueue[i].clear();
-    }
+    Queue.fill(Request{});
     ResponseText_.clear();
-    // The fetch in flight is abandoned: late data on its connection is dropped.
+    // The fetch in flight is abandoned: late data on its connection is dropped
+    // (a release that is already due still happens).
     Body.Abort();
     CurrentFile.clear();
-    InFlight = false;
-    Discarding = true;
+    if (Phase_ != TransferPhase::Releasing)
+        Phase_ = TransferPhase::Idle;
     Winsock1_->CloseSocket();
 }
 
@@ -95,13 +91,14 @@ void FrmConnect::CloseConnections() {
 
 void FrmConnect::Timer1_Timer() {
     IgnoreErrors([&] {
-        if (ReleasePending)
+        if (Phase_ == TransferPhase::Releasing)
             DropConnection();
     });
     IgnoreErrors([&] {
-        if (!InFlight || CurrentFile.empty() || !TransferEnded())
+        if (!InFlight() || CurrentFile.empty() || !TransferEnded())
             return;
         if (SettleTransfer()) {
+            EndTransfer();
             std::string why;
             if (Body.Finish(&why)) {
                 DownDone = VbTrue;
@@ -111,18 +108,17 @@ void FrmConnect::Timer1_Timer() {
             }
         }
         CurrentFile.clear();
-        InFlight = false;
-        if (ReleasePending)
+        if (Phase_ == TransferPhase::Releasing)
             DropConnection();
     });
     IgnoreErrors([&] { ServiceStep(); });
 }
 
 void FrmConnect::ServiceStep() {
-    if (ServerQueue[0].empty())
+    if (Queue[0].Server.empty())
         return;
     if (Winsock1_->State() == SocketState::Closed) {
-        Winsock1_->Connect(Variant{ServerQueue[0]}, Variant{Port});
+        Winsock1_->Connect(Variant{Queue[0].Server}, Variant{Port});
         IdleTicks = 0;
         return;
     }
@@ -133,7 +129,7 @@ void FrmConnect::ServiceStep() {
     IdleTicks = 0;
     // A transfer cut short by the watchdog is incomplete, whether or not its
     // length was announced: it is never stored.
-    if (InFlight)
+    if (InFlight())
         Fail("the transfer stalled");
     // A refused or reset connection (or a name resolution that could not be
     // started) leaves the socket object without a socket in a state that
@@ -152,7 +148,8 @@ void FrmConnect::RenewSocket() {
 }
 
 void FrmConnect::DropConnection() {
-    ReleasePending = false;
+    if (Phase_ == TransferPhase::Releasing)
+        Phase_ = TransferPhase::Idle;
     if (Winsock1_->State() == SocketState::Closed)
         return;
     Winsock1_->CloseSocket();
@@ -167,7 +164,7 @@ void FrmConnect::DropConnection() {
 // --- Socket events ---
 
 void FrmConnect::OnConnect() {
-    if (ServerQueue[0].empty()) {
+    if (Queue[0].Server.empty()) {
         Winsock1_->CloseSocket();
         return;
     }
@@ -175,28 +172,20 @@ void FrmConnect::OnConnect() {
     ResponseText_.clear();
     BodyBytes_ = 0;
     ContentLength_ = 0;
-    HeaderDone = false;
+    DeclaredLength_ = 0;
     Body.Abort();
-    InFlight = false;
-    Discarding = false;
-    ReceivedAny = false;
-    ReleasePending = false;
+    Phase_ = TransferPhase::Idle;
     SearchFrom = 0;
 
-    std::string request = "GET " + UrlQueue[0] + " HTTP/1.0\r\n" + "Host: " + ServerQueue[0] +
+    std::string request = "GET " + Queue[0].Url + " HTTP/1.0\r\n" + "Host: " + Queue[0].Server +
                           "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
     Winsock1_->SendData(Variant{std::move(request)});
 
-    CurrentFile = FileQueue[0];
-    InFlight = true;
-    for (int i = 0; i + 1 < QueueSlots; ++i) {
-        ServerQueue[i] = std::move(ServerQueue[i + 1]);
-        UrlQueue[i] = std::move(UrlQueue[i + 1]);
-        FileQueue[i] = std::move(FileQueue[i + 1]);
-    }
-    ServerQueue[QueueSlots - 1].clear();
-    UrlQueue[QueueSlots - 1].clear();
-    FileQueue[QueueSlots - 1].clear();
+    CurrentFile = Queue[0].File;
+    Phase_ = TransferPhase::Requested;
+    for (int i = 0; i + 1 < QueueSlots; ++i)
+        Queue[i] = std::move(Queue[i + 1]);
+    Queue[QueueSlots - 1] = Request{};
 }
 
 void FrmConnect::OnDataArrival(int32_t /*bytesTotal*/) {
@@ -204,15 +193,16 @@ void FrmConnect::OnDataArrival(int32_t /*bytesTotal*/) {
     Winsock1_->GetData(Chunk);
     // Data of an abandoned or failed fetch is dropped, and it is no sign of
     // life: it must not hold off the watchdog of the next request.
-    if (Discarding || !InFlight || Chunk.empty())
+    if (!InFlight() || Chunk.empty())
         return;
     IdleTicks = 0;
-    ReceivedAny = true;
+    if (Phase_ == TransferPhase::Requested)
+        Phase_ = TransferPhase::Header;
     BodyBytes_ += static_cast<int64_t>(Chunk.size());
 
-    if (HeaderDone) {
+    if (HeaderDone()) {
         TakeBody(Chunk);
-        if (!InFlight)
+        if (!InFlight())
             return;
         if (ContentLength_ > 0) {
             DownPerc = static_cast<double>(BodyBytes_) / static_cast<double>(ContentLength_);
@@ -239,10 +229,11 @@ void FrmConnect::CompleteHeader(size_t at) {
         Fail("the response header is larger than 64 KiB");
         return;
     }
-    HeaderDone = true;
+    Phase_ = TransferPhase::Body;
     BodyBytes_ -= static_cast<int64_t>(at + ResponseHead::BlankLine.size());
     std::string_view header(ResponseText_.data(), at);
     ContentLength_ = ResponseHead::ContentLength(header);
+    DeclaredLength_ = ResponseHead::DeclaredLength(header);
     std::string_view status = ResponseHead::StatusLine(header);
     if (!ResponseHead::IsSuccessStatus(status)) {
         Fail("the server answered \"" + std::string(status) + "\"");
@@ -267,6 +258,11 @@ void FrmConnect::CompleteHeader(size_t at) {
 }
 
 void FrmConnect::TakeBody(std::string_view bytes) {
+    if (BodyTooLong()) {
+        Fail("the body runs more than 1 MiB past its announced length of " +
+             std::to_string(std::max(ContentLength_, DeclaredLength_)) + " bytes");
+        return;
+    }
     if (!CurrentFile.empty()) {
         std::string why;
         if (!Body.Append(bytes, &why))
@@ -276,6 +272,11 @@ void FrmConnect::TakeBody(std::string_view bytes) {
     ResponseText_.append(bytes);
     if (BodyBytes_ > MaxMemoryBody)
         Fail("the response body is larger than 1 MiB");
+}
+
+bool FrmConnect::BodyTooLong() const {
+    int64_t announced = std::max(ContentLength_, DeclaredLength_);
+    return announced > 0 && BodyBytes_ - announced > MaxBodyExcess;
 }
 
 void FrmConnect::OnClose() {
@@ -290,6 +291,11 @@ void FrmConnect::OnError(int16_t /*Number*/, std::string& Description, int32_t /
 
 // --- Ending a fetch ---
 
+bool FrmConnect::InFlight() const {
+    return Phase_ == TransferPhase::Requested || Phase_ == TransferPhase::Header ||
+           Phase_ == TransferPhase::Body;
+}
+
 bool FrmConnect::TransferEnded() const {
     int32_t state = Winsock1_->State();
     return state == SocketState::Closed || state == SocketState::Error;
@@ -297,27 +303,27 @@ bool FrmConnect::TransferEnded() const {
 
 bool FrmConnect::SettleTransfer() {
     if (Winsock1_->State() == SocketState::Error) {
-        // A reset after the whole announced body still delivered it all; the
-        // broken socket object is renewed by the next tick.
-        const bool bodyComplete = HeaderDone && ContentLength_ > 0 && BodyBytes_ >= ContentLength_;
+        // A reset after the whole declared body still delivered it all; the
+        // broken socket object is renewed as the fetch ends.
+        const bool bodyComplete =
+            HeaderDone() && DeclaredLength_ > 0 && BodyBytes_ >= DeclaredLength_;
         if (!bodyComplete) {
             Fail("the connection broke" +
                  (SocketErrorText.empty() ? std::string() : " (" + SocketErrorText + ")"));
             return false;
         }
-        ReleasePending = true;
     }
-    if (!ReceivedAny) {
+    if (Phase_ == TransferPhase::Requested) {
         Fail("the server closed the connection without answering");
         return false;
     }
-    if (!HeaderDone) {
+    if (!HeaderDone()) {
         Fail("the response has no header block");
         return false;
     }
-    if (ContentLength_ > 0 && BodyBytes_ < ContentLength_) {
+    if (DeclaredLength_ > 0 && BodyBytes_ < DeclaredLength_) {
         Fail("the connection closed after " + std::to_string(BodyBytes_) + " of " +
-             std::to_string(ContentLength_) + " announced bytes");
+             std::to_string(DeclaredLength_) + " announced bytes");
         return false;
     }
     return true;
@@ -329,10 +335,12 @@ void FrmConnect::Fail(std::string reason) {
     FailureText = std::move(reason);
     Body.Abort();
     CurrentFile.clear();
-    InFlight = false;
-    Discarding = true;
-    if (Winsock1_->State() != SocketState::Closed)
-        ReleasePending = true;
+    EndTransfer();
+}
+
+void FrmConnect::EndTransfer() {
+    Phase_ =
+        Winsock1_->State() == SocketState::Closed ? TransferPhase::Idle : TransferPhase::Releasing;
 }
 
 std::string FrmConnect::CutBody() const {

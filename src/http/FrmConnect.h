@@ -22,10 +22,13 @@
 // or not at all: the body of a file fetch streams into a temporary file beside
 // the target, renamed over it when the server has closed the connection. A
 // fetch that fails (no header block, a status other than 2xx, a header block
-// over 64 KiB, an in-memory body over 1 MiB, a body shorter than announced, a
-// reset connection, a target that cannot be written) leaves the target as it
-// was, keeps DownDone false and sets DownFailed, with the reason in
-// FailureText.
+// over 64 KiB, an in-memory body over 1 MiB, a body shorter than its
+// "Content-Length:" header declares, a body more than 1 MiB longer than
+// announced, a reset connection, a target that cannot be written) leaves the
+// target as it was, keeps DownDone false and sets DownFailed, with the reason
+// in FailureText. A line that merely contains "Content-Length" (such as
+// "X-Original-Content-Length:") still sets the announced length for progress,
+// but the body is held only to a real "Content-Length:" header.
 //
 // Runs on the user-interface thread. Socket events and ticks arrive from the
 // event loop; RetrieveHTML lets them run inside its wait. Errors inside a
@@ -47,6 +50,23 @@ namespace ostrak {
 
 class FrmConnect : private CSocketEvents {
 public:
+    // Where the fetch on the current connection stands.
+    enum class TransferPhase : uint8_t {
+        // No fetch on the connection: whatever arrives is dropped (none was
+        // sent yet, or the fetch was stored, abandoned or failed).
+        Idle,
+        // The request went out; nothing has arrived yet.
+        Requested,
+        // The header block is arriving.
+        Header,
+        // The header block is complete; the body is arriving.
+        Body,
+        // The fetch is over and its connection is to be released by the next
+        // tick (it failed inside a socket event, or the connection broke
+        // after the whole body); arrivals are dropped.
+        Releasing,
+    };
+
     static constexpr const char* Caption = "HTTP Connect Form for Ostrak";
     static constexpr int QueueSlots = 5;
     static constexpr uint32_t TimerIntervalMs = 100;
@@ -54,6 +74,10 @@ public:
     static constexpr int16_t IdleTickLimit = 20;
     static constexpr size_t MaxHeaderBlock = 64 * 1024;
     static constexpr int64_t MaxMemoryBody = 1024 * 1024;
+    // A body may run this far past its announced length and still be
+    // stored; one byte more fails the fetch at once, so a server that
+    // announces a length and then streams without end cannot fill the disk.
+    static constexpr int64_t MaxBodyExcess = 1024 * 1024;
     // RetrieveHTML: attempts, the wait of one attempt, and the pause between.
     static constexpr int RetrieveHTMLAttempts = 4;
     static constexpr uint32_t RetrieveHTMLWaitMs = 15000;
@@ -117,6 +141,7 @@ public:
     int64_t ContentLength() const { return ContentLength_; }
     // Requests waiting in the queue (not counting the one in flight).
     int QueuedRequests() const;
+    TransferPhase Phase() const { return Phase_; }
 
     // The socket object. It may be replaced by a fresh one when a failed
     // connection leaves it in its error state, so do not keep the reference.
@@ -134,16 +159,34 @@ private:
     void OnError(int16_t Number, std::string& Description, int32_t Scode, const std::string& Source,
                  const std::string& HelpFile, int32_t HelpContext, VbBool& CancelDisplay) override;
 
+    // One queued request. A slot is free when its Server is empty; then all
+    // three are empty.
+    struct Request {
+        std::string Server;
+        std::string Url;
+        // Target file path; empty when the body stays in memory.
+        std::string File;
+    };
+
     void Enqueue(const std::string& server, const std::string& url, const std::string& file);
     // Connects for slot 1 when the socket is closed, else counts an idle tick.
     void ServiceStep();
     // Reads the header block once its blank line has arrived at index at.
     void CompleteHeader(size_t at);
     void TakeBody(std::string_view bytes);
+    // The body has run more than MaxBodyExcess past the announced length.
+    bool BodyTooLong() const;
+    // A request was sent on the current connection and its fetch is unsettled.
+    bool InFlight() const;
+    // The blank line that ends the header block has been seen.
+    bool HeaderDone() const { return Phase_ == TransferPhase::Body; }
     // The connection of the fetch in flight has ended (closed or failed).
     bool TransferEnded() const;
     // Settles an ended fetch: true when it is complete and sound, else Fail.
     bool SettleTransfer();
+    // Ends the fetch in flight: Idle, or Releasing while its connection is
+    // not closed yet.
+    void EndTransfer();
     // Marks the fetch in flight failed and drops what it gathered.
     void Fail(std::string reason);
     // Releases a connection whose data is no longer wanted (from a tick or
@@ -154,24 +197,17 @@ private:
     std::string CutBody() const;
 
     std::unique_ptr<CSocket> Winsock1_;
-    std::array<std::string, QueueSlots> ServerQueue;
-    std::array<std::string, QueueSlots> UrlQueue;
-    std::array<std::string, QueueSlots> FileQueue;
+    // Slot 0 is the head.
+    std::array<Request, QueueSlots> Queue;
     std::string ResponseText_;
     int64_t BodyBytes_ = 0;
     int64_t ContentLength_ = 0;
-    bool HeaderDone = false;
+    // The real "Content-Length:" header's value (0: none): the length the
+    // body has to reach.
+    int64_t DeclaredLength_ = 0;
     int16_t IdleTicks = 0;
     std::string CurrentFile;
-
-    // A request was sent on the current connection and its fetch is unsettled.
-    bool InFlight = false;
-    // Arrivals on the current connection are dropped (abandoned or failed).
-    bool Discarding = false;
-    // Something arrived on the current connection.
-    bool ReceivedAny = false;
-    // The connection of a failed fetch is to be released by the next tick.
-    bool ReleasePending = false;
+    TransferPhase Phase_ = TransferPhase::Idle;
     size_t SearchFrom = 0;
     std::string Chunk;
     BodyFile Body;

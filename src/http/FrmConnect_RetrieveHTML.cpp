@@ -25,10 +25,10 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
 
         uint32_t start = TickCount();
         for (;;) {
-            if (InFlight && CurrentFile.empty() && ServerQueue[0].empty() && TransferEnded()) {
+            if (InFlight() && CurrentFile.empty() && Queue[0].Server.empty() && TransferEnded()) {
                 if (SettleTransfer()) {
-                    InFlight = false;
-                    if (ReleasePending)
+                    EndTransfer();
+                    if (Phase_ == TransferPhase::Releasing)
                         DropConnection();
                     ResponseText_ = CutBody();
                     return ResponseText_;
@@ -48,7 +48,7 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
             if (ProgramEnded())
                 return std::nullopt;
         }
-        if (ReleasePending)
+        if (Phase_ == TransferPhase::Releasing)
             DropConnection();
         CloseConnections();
         if (attempt < RetrieveHTMLAttempts) {

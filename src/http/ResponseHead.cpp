@@ -1,5 +1,7 @@
 #include "http/ResponseHead.h"
 
+#include <optional>
+
 namespace ostrak {
 
 namespace ResponseHead {
@@ -12,6 +14,9 @@ size_t FindBlankLine(std::string_view text, size_t from) {
 }
 
 namespace {
+
+// Longer announced lengths count as none.
+constexpr int64_t MaxLength = int64_t{1} << 62;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -31,31 +36,54 @@ int64_t DecimalOrZero(std::string_view text) {
         char c = text[i];
         if (c < '0' || c > '9')
             return 0;
-        value = value * 10 + (c - '0');
-        if (value > (int64_t{1} << 62))
+        // Checked before the multiplication, which must never overflow.
+        int digit = c - '0';
+        if (value > (MaxLength - digit) / 10)
             return 0;
+        value = value * 10 + digit;
     }
     return value;
 }
 
-} // namespace
-
-int64_t ContentLength(std::string_view headerBlock) {
+// The first line of headerBlock (split at CR LF) for which pick answers true,
+// or none.
+template <typename Pick>
+std::optional<std::string_view> FirstLine(std::string_view headerBlock, Pick pick) {
     size_t start = 0;
     while (start <= headerBlock.size()) {
         size_t end = headerBlock.find("\r\n", start);
         if (end == std::string_view::npos)
             end = headerBlock.size();
         std::string_view line = headerBlock.substr(start, end - start);
-        if (line.find("Content-Length") != std::string_view::npos) {
-            size_t blank = line.find(' ');
-            if (blank == std::string_view::npos)
-                return 0;
-            return DecimalOrZero(line.substr(blank + 1));
-        }
+        if (pick(line))
+            return line;
         start = end + 2;
     }
-    return 0;
+    return std::nullopt;
+}
+
+constexpr std::string_view LengthName = "Content-Length";
+constexpr std::string_view LengthHeader = "Content-Length:";
+
+} // namespace
+
+int64_t ContentLength(std::string_view headerBlock) {
+    auto line = FirstLine(headerBlock, [](std::string_view l) {
+        return l.find(LengthName) != std::string_view::npos;
+    });
+    if (!line)
+        return 0;
+    size_t blank = line->find(' ');
+    if (blank == std::string_view::npos)
+        return 0;
+    return DecimalOrZero(line->substr(blank + 1));
+}
+
+int64_t DeclaredLength(std::string_view headerBlock) {
+    auto line = FirstLine(headerBlock, [](std::string_view l) {
+        return l.substr(0, LengthHeader.size()) == LengthHeader;
+    });
+    return line ? DecimalOrZero(line->substr(LengthHeader.size())) : 0;
 }
 
 std::string_view StatusLine(std::string_view headerBlock) {

@@ -27,6 +27,14 @@ size_t FindBlankLine(std::string_view text, size_t from = 0);
 // value beyond 2^62 gives 0, as does a header without any such line.
 int64_t ContentLength(std::string_view headerBlock);
 
+// The value of the first real "Content-Length:" header of a header block:
+// a line that starts with that name exactly, colon included. Its value (blanks
+// around it allowed) must be decimal digits up to 2^62; otherwise, and when
+// there is no such line, 0. Unlike ContentLength, a line that merely contains
+// the name ("X-Original-Content-Length: 999") never counts here, so this is
+// the length that the body is held to.
+int64_t DeclaredLength(std::string_view headerBlock);
+
 // The first line of a header block (without its CR LF).
 std::string_view StatusLine(std::string_view headerBlock);
 

@@ -13,13 +13,6 @@ namespace ostrak {
 
 namespace Files {
 
-namespace {
-
-// Draws of a temporary name before giving up on a folder full of ours.
-constexpr int NameAttempts = 100;
-
-} // namespace
-
 AtomicFileWriter::~AtomicFileWriter() {
     Abort();
 }
@@ -34,25 +27,18 @@ bool AtomicFileWriter::Begin(const std::string& target, NewFileMode mode, std::s
     // Created by open() with the mode asked for, so the umask (and a
     // folder's default ACL) apply as for any new file.
     const mode_t permissions = mode == NewFileMode::Executable ? 0777 : 0666;
-    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-        const std::string path = JoinPath(folder, NewTemporaryName());
-        // Registered before it exists: a signal (on any thread) can never
-        // find the file made but not yet registered.
-        const int registration = RegisterTemporaryPath(path, false);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions);
-        if (fd >= 0) {
-            Fd_ = fd;
-            Target_ = target;
-            TempPath_ = path;
-            Registration_ = registration;
-            return true;
-        }
-        const int code = errno;
-        ReleaseTemporaryPath(registration);
-        if (code != EEXIST)
-            return ReportError(error, target, code);
-    }
-    return ReportError(error, target, EEXIST);
+    int fd = -1;
+    const NewTemporary made = CreateTemporary(folder, false, [&](const std::string& path) {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions);
+        return fd >= 0;
+    });
+    if (made.Code != 0)
+        return ReportError(error, target, made.Code);
+    Fd_ = fd;
+    Target_ = target;
+    TempPath_ = made.Path;
+    Registration_ = made.Registration;
+    return true;
 }
 
 bool AtomicFileWriter::Write(const void* data, size_t n, std::string* error) {

@@ -6,6 +6,7 @@
 // Errors follow Files.h ("<path>: <reason>" in *error).
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace ostrak {
@@ -22,6 +23,19 @@ bool IsTemporaryName(const std::string& name);
 // A temporary name with a random suffix; it may exist already, so create it
 // exclusively and draw again when it does.
 std::string NewTemporaryName();
+
+// A new entry under a fresh temporary name in folder: make(path) creates it
+// exclusively and returns true, or false with errno set (EEXIST draws another
+// name). The path is registered for removal on termination before it is
+// created, so that a signal (on any thread) never finds it made but not yet
+// registered. Code is 0 on success, else the errno of the last attempt.
+struct NewTemporary {
+    std::string Path;
+    int Registration = -1;
+    int Code = 0;
+};
+NewTemporary CreateTemporary(const std::string& folder, bool isFolder,
+                             const std::function<bool(const std::string& path)>& make);
 
 // A folder with a temporary name, created in a parent folder. The object
 // removes it with everything in it when it goes (unless it was kept), and

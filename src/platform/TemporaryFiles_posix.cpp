@@ -69,27 +69,39 @@ std::string NewTemporaryName() {
     return name;
 }
 
+NewTemporary CreateTemporary(const std::string& folder, bool isFolder,
+                             const std::function<bool(const std::string& path)>& make) {
+    NewTemporary made;
+    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
+        made.Path = JoinPath(folder, NewTemporaryName());
+        made.Registration = RegisterTemporaryPath(made.Path, isFolder);
+        if (make(made.Path)) {
+            made.Code = 0;
+            return made;
+        }
+        made.Code = errno;
+        ReleaseTemporaryPath(made.Registration);
+        made.Registration = -1;
+        if (made.Code != EEXIST)
+            break;
+    }
+    made.Path.clear();
+    return made;
+}
+
 TemporaryFolder::~TemporaryFolder() {
     Remove();
 }
 
 bool TemporaryFolder::Create(const std::string& parent, std::string* error) {
     Remove();
-    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-        const std::string path = JoinPath(parent, NewTemporaryName());
-        // Registered before it exists, as AtomicFileWriter does with its file.
-        const int registration = RegisterTemporaryPath(path, true);
-        if (::mkdir(path.c_str(), 0777) == 0) {
-            Path_ = path;
-            Registration_ = registration;
-            return true;
-        }
-        const int code = errno;
-        ReleaseTemporaryPath(registration);
-        if (code != EEXIST)
-            return ReportError(error, parent, code);
-    }
-    return ReportError(error, parent, EEXIST);
+    const NewTemporary made = CreateTemporary(
+        parent, true, [](const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; });
+    if (made.Code != 0)
+        return ReportError(error, parent, made.Code);
+    Path_ = made.Path;
+    Registration_ = made.Registration;
+    return true;
 }
 
 bool TemporaryFolder::Remove(std::string* error) {

@@ -6,7 +6,9 @@
 // code in the high 16 bits (0 on success) and the needed size in the low 16.
 // The buffer is written on the user-interface thread just before the message
 // is delivered, so the caller may read it in its window procedure. Request
-// handles are non-zero and never reused within a run.
+// handles are non-zero and never reused within a run. Answers are kept and
+// lookups under way are joined (HostLookup.h); a kept answer is still
+// delivered as a message, never inside the call.
 #include <array>
 #include <cstdint>
 #include <memory>

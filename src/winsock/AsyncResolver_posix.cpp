@@ -1,13 +1,10 @@
 #include "winsock/AsyncResolver.h"
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <cstring>
-#include <netdb.h>
 #include <sys/socket.h>
-#include <system_error>
-#include <thread>
 
+#include "winsock/HostLookup.h"
 #include "winsock/SocketApi.h"
 
 namespace ostrak {
@@ -17,34 +14,10 @@ namespace {
 std::atomic<int32_t> nextRequest{1};
 std::atomic<int32_t> pendingLookups{0};
 
-struct Answer {
-    int32_t Error = 0;
-    std::string Name;
-    uint32_t Address = 0;
-};
-
-Answer Lookup(const std::string& name) {
-    Answer a;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_CANONNAME;
-    addrinfo* result = nullptr;
-    int rc = ::getaddrinfo(name.c_str(), nullptr, &hints, &result);
-    if (rc != 0 || result == nullptr) {
-        a.Error = WsErrorFromResolver(rc != 0 ? rc : EAI_NONAME);
-        return a;
-    }
-    a.Address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
-    a.Name = result->ai_canonname != nullptr ? result->ai_canonname : name;
-    ::freeaddrinfo(result);
-    return a;
-}
-
 // Lays the answer out as a host entry record in buf: the record, the address
 // list (one address, then null), the alias list (null), the address, the
 // name. Returns the bytes needed, or 0 when they do not fit.
-uint16_t WriteHostEnt(HostEntBuffer& buf, const Answer& a) {
+uint16_t WriteHostEnt(HostEntBuffer& buf, const HostAnswer& a) {
     char* base = buf.Bytes.data();
     size_t pos = sizeof(HostEnt);
     auto take = [&](size_t n, size_t align) -> char* {
@@ -87,9 +60,11 @@ int32_t WsAsyncGetHostByName(WindowHandle window, uint32_t message, const std::s
     }
     int32_t request = nextRequest.fetch_add(1);
     ++pendingLookups;
-    try {
-        std::thread([window, message, name, buffer, request] {
-            auto answer = std::make_shared<Answer>(Lookup(name));
+    // The answer may come at once (a kept one) or from a worker thread; either
+    // way it reaches the window as a message.
+    bool started =
+        LookUpHostName(name, [window, message, buffer, request](const HostAnswer& found) {
+            auto answer = std::make_shared<HostAnswer>(found);
             uint16_t needed = 0;
             if (answer->Error == 0) {
                 HostEntBuffer trial;
@@ -109,8 +84,8 @@ int32_t WsAsyncGetHostByName(WindowHandle window, uint32_t message, const std::s
                 });
             if (!posted)
                 --pendingLookups;
-        }).detach();
-    } catch (const std::system_error&) {
+        });
+    if (!started) {
         --pendingLookups;
         WsSetLastError(WsError::NoBufs);
         return 0;

@@ -4,7 +4,11 @@
 // lParam = event code in the low 16 bits, error code in the high 16 bits).
 //
 // The classic rules hold, and nothing busy-loops:
-//   connect (16)  when a pending connect finishes, with its error; then write
+//   connect (16)  when a pending connect finishes, with its error; then write.
+//                 A connect that the system refuses at once (connection
+//                 refused, network or host unreachable) is reported the same
+//                 way: the call says it would block, the notification brings
+//                 the error
 //   write (2)     after a successful connect, when an accepted socket is
 //                 registered, and again only after a send would have blocked
 //                 (or took part of the data)

@@ -9,6 +9,9 @@ namespace ostrak {
 namespace AsyncSelectHooks {
 // A connect is under way (the write notification will report its end).
 void ConnectPending(int32_t s);
+// A connect failed at once with error (a Windows sockets number): true when
+// s is registered, and the connect notification carries the error instead.
+bool ConnectFailedAtOnce(int32_t s, int32_t error);
 // A connect finished at once: connect and write notifications follow.
 void ConnectedAtOnce(int32_t s);
 // The socket listens now.

@@ -194,6 +194,15 @@ void ConnectPending(int32_t s) {
     }
 }
 
+bool ConnectFailedAtOnce(int32_t s, int32_t error) {
+    Registration* r = Find(s);
+    if (r == nullptr || !r->Stream)
+        return false;
+    r->ConnectPending = false;
+    Post(*r, FdConnect, error);
+    return true;
+}
+
 void ConnectedAtOnce(int32_t s) {
     if (Registration* r = Find(s)) {
         if (!r->Stream)

@@ -80,9 +80,9 @@ std::string WsInetNtoa(uint32_t address);
 uint16_t WsHtons(uint16_t value);
 uint16_t WsNtohs(uint16_t value);
 // Reverse lookup of an IPv4 address (network order): true and the official
-// name when an entry is found. Loopback addresses are answered from the hosts
-// file; any other lookup holds the caller up for at most about a second and
-// counts as no entry when it has not answered by then.
+// name when an entry is found. Answers are kept, and one lookup holds its
+// callers up for at most about a second in all; until it answers it counts
+// as no entry (HostLookup.h).
 bool WsGetHostByAddr(uint32_t address, std::string& officialName);
 
 } // namespace ostrak

@@ -2,19 +2,15 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <fcntl.h>
-#include <memory>
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 
 #include "winsock/AsyncSelectHooks.h"
+#include "winsock/HostLookup.h"
 
 namespace ostrak {
 
@@ -251,6 +247,14 @@ int32_t WsConnect(int32_t s, const WsAddress& to) {
     int e = errno;
     if (e == EINPROGRESS)
         AsyncSelectHooks::ConnectPending(s);
+    // A registered socket is non-blocking, and its connect reports failure
+    // through the connect notification, as the Windows sockets library does
+    // for these errors that Linux may return at once.
+    const bool failsAtOnce = e == ECONNREFUSED || e == ENETUNREACH || e == EHOSTUNREACH;
+    if (failsAtOnce && AsyncSelectHooks::ConnectFailedAtOnce(s, WsErrorFromErrno(e))) {
+        lastError = WsError::WouldBlock;
+        return WsSocketError;
+    }
     errno = e;
     return FailErrno();
 }
@@ -453,58 +457,8 @@ uint16_t WsNtohs(uint16_t value) {
     return ntohs(value);
 }
 
-namespace {
-
-bool ReverseLookup(uint32_t address, std::string& officialName) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = address;
-    char host[NI_MAXHOST] = {};
-    if (::getnameinfo(reinterpret_cast<sockaddr*>(&sa), sizeof sa, host, sizeof host, nullptr, 0,
-                      NI_NAMEREQD) != 0)
-        return false;
-    officialName = host;
-    return true;
-}
-
-// How long a reverse lookup may hold up the caller's thread.
-constexpr auto ReverseLookupLimit = std::chrono::milliseconds(1000);
-
-} // namespace
-
 bool WsGetHostByAddr(uint32_t address, std::string& officialName) {
-    // Loopback addresses are answered from the hosts file at once.
-    if ((ntohl(address) >> 24) == 127)
-        return ReverseLookup(address, officialName);
-    // Anything else may need a name server: the lookup runs on a worker and
-    // counts as "no entry" when it has not answered within the limit.
-    struct Shared {
-        std::mutex Lock;
-        std::condition_variable Done;
-        bool Finished = false;
-        bool Found = false;
-        std::string Name;
-    };
-    auto shared = std::make_shared<Shared>();
-    try {
-        std::thread([shared, address] {
-            std::string name;
-            bool found = ReverseLookup(address, name);
-            std::lock_guard<std::mutex> guard(shared->Lock);
-            shared->Found = found;
-            shared->Name = std::move(name);
-            shared->Finished = true;
-            shared->Done.notify_all();
-        }).detach();
-    } catch (const std::system_error&) {
-        return ReverseLookup(address, officialName);
-    }
-    std::unique_lock<std::mutex> lock(shared->Lock);
-    if (!shared->Done.wait_for(lock, ReverseLookupLimit, [&] { return shared->Finished; }) ||
-        !shared->Found)
-        return false;
-    officialName = shared->Name;
-    return true;
+    return LookUpHostAddress(address, officialName);
 }
 
 } // namespace ostrak

@@ -1,5 +1,7 @@
 // ostrak_fetch, run as a program against a real server.
+#include "FormDriver.h"
 #include "support/HttpServers.h"
+#include "support/ScriptedHttpPeer.h"
 #include "support/TempDir.h"
 
 #include <QProcess>
@@ -64,6 +66,51 @@ TEST_F(FetchTool, BadArguments) {
     EXPECT_EQ(Fetch({}).Exit, 2);
     EXPECT_EQ(Fetch({"127.0.0.1:99999", "/x"}).Exit, 2);
     EXPECT_EQ(Fetch({"127.0.0.1", "no-slash"}).Exit, 2);
+}
+
+TEST(FetchToolArguments, RefusedWithTheUsageLineBeforeAnyConnection) {
+    ScriptedHttpPeer peer({ScriptedHttpPeer::Answer("HTTP/1.0 200 OK\r\n\r\nbody")});
+    const QString port = QString::number(peer.Port());
+    TempDir out;
+    const QString file = QString::fromStdString(out.File("f"));
+    const QStringList cases[] = {
+        {"127.0.0.1:" + port, "/x", ""},
+        {"127.0.0.1:" + port + ":" + port, "/x"},
+        {"127.0.0.1:80:" + port, "/x", file},
+        {"[::1]:" + port, "/x"},
+        {"::1", "/x"},
+        {"127.0.0.1 :" + port, "/x"},
+        {"host/evil:" + port, "/x"},
+        {":" + port, "/x"},
+        {"127.0.0.1:" + port, "", file},
+    };
+    for (const QStringList& args : cases) {
+        SCOPED_TRACE(args.join(" | ").toStdString());
+        FetchRun r = Fetch(args);
+        EXPECT_EQ(r.Exit, 2);
+        EXPECT_NE(r.Err.find("\nUsage: ostrak_fetch HOST[:PORT] PATH [FILE]\n"), std::string::npos)
+            << r.Err;
+    }
+    EXPECT_EQ(peer.Connections(), 0);
+    EXPECT_TRUE(FolderEntries(out.Path()).empty());
+    // The accepted forms still fetch.
+    FetchRun ok = Fetch({"127.0.0.1:" + port, "/x"});
+    EXPECT_EQ(ok.Exit, 0) << ok.Err;
+    EXPECT_EQ(ok.Out, "body");
+}
+
+TEST(FetchToolOutput, WhatTheServerSaysIsEscaped) {
+    const std::string hostile = "HTTP/1.0 404 \x1b[2J\x1b[H\x07\\x41 stored OK\xff";
+    ScriptedHttpPeer peer({ScriptedHttpPeer::Answer(hostile + "\r\nContent-Length: 0\r\n\r\n")});
+    TempDir out;
+    FetchRun r = Fetch(
+        {"127.0.0.1:" + QString::number(peer.Port()), "/f", QString::fromStdString(out.File("f"))});
+    EXPECT_EQ(r.Exit, 1);
+    for (char c : r.Err)
+        ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F))
+            << "raw byte " << int(c) << " in " << r.Err;
+    EXPECT_NE(r.Err.find(R"(404 \x1b[2J\x1b[H\x07\\x41 stored OK\xff)"), std::string::npos)
+        << r.Err;
 }
 
 } // namespace

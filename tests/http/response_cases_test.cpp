@@ -48,6 +48,16 @@ TEST(ResponseCases, BodyStoredAndProgress) {
          "abcd",
          2.0,
          2},
+        {"containing line announces more than the real header",
+         {Ok + "X-Original-Content-Length: 999\r\nContent-Length: 5\r\n\r\n", "abcde"},
+         "abcde",
+         5.0 / 999,
+         999},
+        {"only a containing line, announcing more than arrives",
+         {Ok + "X-Original-Content-Length: 999\r\n\r\n", "abcde"},
+         "abcde",
+         5.0 / 999,
+         999},
         {"empty body", {Ok + "Content-Length: 0\r\n\r\n"}, "", 0.0, 0},
         {"no Content-Length", {Ok + "Server: t\r\n\r\n", "ab", "cd"}, "abcd", 0.0, 0},
         {"Content-Length not a number",
@@ -114,6 +124,49 @@ TEST(ResponseCases, SplitAtEveryByteGivesTheSameFile) {
         EXPECT_EQ(d.Form.ContentLength(), 10) << "split at " << k;
     }
     EXPECT_EQ(peer.Connections(), static_cast<int>(response.size() - 1));
+}
+
+// A body is stored while it runs at most MaxBodyExcess past its announced
+// length; the byte after that fails the fetch.
+TEST(ResponseCases, BodyLongerThanAnnouncedUpToTheLimit) {
+    const std::string head = Ok + "Content-Length: 5\r\n\r\n";
+    const int64_t limit = 5 + FrmConnect::MaxBodyExcess;
+    Peer peer({Peer::Answer(head + std::string(limit, 'b')),
+               Peer::Answer(head + std::string(limit + 1, 'b'))});
+    TempDir dir;
+    FormDriver d(peer.Port());
+
+    d.Form.RetrieveFile("127.0.0.1", "/f", dir.File("at-limit"));
+    ASSERT_TRUE(d.TickUntilSettled());
+    EXPECT_TRUE(IsTrue(d.Form.DownDone)) << d.Form.FailureText;
+    EXPECT_EQ(std::filesystem::file_size(dir.File("at-limit")), static_cast<uintmax_t>(limit));
+
+    d.Form.RetrieveFile("127.0.0.1", "/f", dir.File("past-limit"));
+    ASSERT_TRUE(d.TickUntilSettled());
+    EXPECT_TRUE(IsTrue(d.Form.DownFailed));
+    EXPECT_FALSE(IsTrue(d.Form.DownDone));
+    EXPECT_NE(d.Form.FailureText.find("1 MiB past its announced length of 5"), std::string::npos)
+        << d.Form.FailureText;
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"at-limit"});
+}
+
+TEST(ResponseCases, EndlessBodyFailsWhileTheServerStillSends) {
+    // 2 MiB past the announced 5 bytes, and the server never closes.
+    Peer::Script endless{Peer::Read(), Peer::Send(Ok + "Content-Length: 5\r\n\r\n")};
+    for (int i = 0; i < 32; ++i)
+        endless.push_back(Peer::Send(std::string(64 * 1024, 'x')));
+    endless.push_back(Peer::WaitForRelease());
+    Peer peer({endless});
+    TempDir dir;
+    FormDriver d(peer.Port());
+    d.Form.RetrieveFile("127.0.0.1", "/f", dir.File("f"));
+    ASSERT_TRUE(d.TickUntilSettled());
+    EXPECT_TRUE(IsTrue(d.Form.DownFailed));
+    EXPECT_NE(d.Form.FailureText.find("1 MiB past"), std::string::npos) << d.Form.FailureText;
+    // The connection is let go although the server keeps it open.
+    ASSERT_TRUE(d.TickUntil([&] { return d.Form.Winsock1().State() == SocketState::Closed; }, 5));
+    EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+    peer.Release();
 }
 
 TEST(ResponseCases, ExistingLongerFileIsReplacedWhole) {

@@ -28,10 +28,35 @@ TEST(ResponseHead, ContentLengthRules) {
         {"blanks around the value", "HTTP/1.0 200 OK\r\nContent-Length:   77  ", 77},
         {"beyond 32 bits", "HTTP/1.0 200 OK\r\nContent-Length: 5000000000", 5000000000},
         {"absurdly long", "HTTP/1.0 200 OK\r\nContent-Length: 99999999999999999999999", 0},
+        {"largest accepted (2^62)", "HTTP/1.0 200 OK\r\nContent-Length: 4611686018427387904",
+         4611686018427387904},
+        {"one past the largest", "HTTP/1.0 200 OK\r\nContent-Length: 4611686018427387905", 0},
+        {"2^64 + 5 does not wrap to 5", "HTTP/1.0 200 OK\r\nContent-Length: 18446744073709551621",
+         0},
+        {"leading zeros", "HTTP/1.0 200 OK\r\nContent-Length: 000000000000000000000005", 5},
         {"status line counts", "HTTP/1.0 200 Content-Length 3\r\nContent-Length: 4", 0},
     };
     for (const LengthCase& c : cases)
         EXPECT_EQ(ResponseHead::ContentLength(c.Header), c.Expected) << c.Name;
+}
+
+TEST(ResponseHead, DeclaredLengthComesOnlyFromARealHeader) {
+    const LengthCase cases[] = {
+        {"plain", "HTTP/1.0 200 OK\r\nContent-Length: 1234", 1234},
+        {"behind a line that contains the name",
+         "HTTP/1.0 200 OK\r\nX-Original-Content-Length: 999\r\nContent-Length: 5", 5},
+        {"only a line that contains the name", "HTTP/1.0 200 OK\r\nX-Content-Length: 9", 0},
+        {"not at the line start", "HTTP/1.0 200 OK\r\n Content-Length: 9", 0},
+        {"no colon", "HTTP/1.0 200 OK\r\nContent-Length 9", 0},
+        {"lower case", "HTTP/1.0 200 OK\r\ncontent-length: 9", 0},
+        {"no blank after the colon", "HTTP/1.0 200 OK\r\nContent-Length:77", 77},
+        {"first real header wins", "HTTP/1.0 200 OK\r\nContent-Length: 4\r\nContent-Length: 8", 4},
+        {"not a number", "HTTP/1.0 200 OK\r\nContent-Length: 4x", 0},
+        {"too long", "HTTP/1.0 200 OK\r\nContent-Length: 18446744073709551621", 0},
+        {"status line", "Content-Length: 3\r\nServer: x", 3},
+    };
+    for (const LengthCase& c : cases)
+        EXPECT_EQ(ResponseHead::DeclaredLength(c.Header), c.Expected) << c.Name;
 }
 
 TEST(ResponseHead, SuccessStatus) {

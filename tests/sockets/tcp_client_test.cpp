@@ -161,6 +161,33 @@ TEST(TcpClient, ResolutionAnsweredAfterCloseSocketFailsWithNonsocket) {
     EXPECT_EQ(s.RemoteHostIP(), "127.0.0.1");
 }
 
+// A TCP connect to a multicast address is refused by Linux at once
+// (network unreachable), before any packet leaves.
+const char* const FailsAtOnce = "224.0.0.1";
+
+TEST(TcpClient, ConnectRefusedAtOnceArrivesAsOnError) {
+    CSocket s;
+    Recorder r(&s);
+    EXPECT_NO_THROW(s.Connect(std::string(FailsAtOnce), int32_t(80)));
+    EXPECT_EQ(s.State(), SocketState::Connecting);
+    EXPECT_TRUE(r.Errors.empty()) << "reported through the notification, not at once";
+    ASSERT_TRUE(WaitUntil([&] { return !r.Errors.empty(); }));
+    EXPECT_EQ(r.Errors[0].Number, 10051);
+    EXPECT_EQ(r.Errors[0].Description, "Network is unreachable.");
+    EXPECT_EQ(r.Errors[0].Source, "");
+    EXPECT_EQ(r.Errors[0].StateAtEvent, SocketState::Error);
+    EXPECT_EQ(s.SocketHandle(), -1);
+    RunEventsFor(30);
+    EXPECT_EQ(r.Log.size(), 1u) << "no connect or write notification follows";
+
+    // A socket without notifications (blocking) still hears it from the call.
+    int32_t raw = WsSocket(2, 1, 6);
+    ASSERT_NE(raw, WsInvalidSocket);
+    EXPECT_EQ(WsConnect(raw, WsAddress{WsHtons(80), WsInetAddr(FailsAtOnce)}), WsSocketError);
+    EXPECT_EQ(WsGetLastError(), 10051);
+    WsCloseSocket(raw);
+}
+
 TEST(TcpClient, ConnectFailuresRaisedWithTheirSource) {
     struct Case {
         const char* Name;

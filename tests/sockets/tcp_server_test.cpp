@@ -133,6 +133,38 @@ TEST(Listen, ConnectionOfferedToNoOwnerIsClosed) {
     EXPECT_EQ(server.State(), SocketState::Listening);
 }
 
+TEST(Listen, ListeningAgainAfterCloseBindsTheSamePort) {
+    struct Case {
+        const char* Name;
+        std::function<void(CSocket&, int32_t port)> Before;
+    };
+    const Case cases[] = {
+        {"closed while listening",
+         [](CSocket& s, int32_t port) {
+             s.Bind(port, "127.0.0.1");
+             s.Listen();
+             ASSERT_EQ(BoundPortOf(s), port);
+             s.CloseSocket();
+         }},
+        {"closed after Bind, before listening",
+         [](CSocket& s, int32_t port) {
+             s.Bind(port, "127.0.0.1");
+             s.CloseSocket();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const int32_t port = UnusedLoopbackPort();
+        CSocket s;
+        c.Before(s, port);
+        EXPECT_EQ(s.SocketHandle(), -1);
+        s.Listen();
+        EXPECT_EQ(s.State(), SocketState::Listening);
+        EXPECT_EQ(BoundPortOf(s), port);
+        EXPECT_EQ(s.LocalIP(), "127.0.0.1");
+    }
+}
+
 TEST(Listen, FailuresCarryTheirSource) {
     LoopbackListener taken;
     {

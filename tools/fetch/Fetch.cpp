@@ -1,7 +1,9 @@
 #include "Fetch.h"
 
+#include "Printable.h"
 #include "Progress.h"
 #include "http/FrmConnect.h"
+#include "http/StallRule.h"
 #include "platform/EventLoop.h"
 #include "platform/TickCount.h"
 #include "runtime/ErrorRecord.h"
@@ -16,8 +18,9 @@ namespace {
 constexpr uint32_t PollMs = 100;
 
 std::string SocketHint(const FrmConnect& form) {
-    return form.SocketErrorText.empty() ? std::string()
-                                        : " (last socket error: " + form.SocketErrorText + ")";
+    return form.SocketErrorText.empty()
+               ? std::string()
+               : " (last socket error: " + Printable(form.SocketErrorText) + ")";
 }
 
 } // namespace
@@ -40,7 +43,7 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
                 return 0;
             }
             if (IsTrue(form.DownFailed)) {
-                progress << "ostrak_fetch: failed: " << form.FailureText << "\n";
+                progress << "ostrak_fetch: failed: " << Printable(form.FailureText) << "\n";
                 return 1;
             }
             WaitForEvents(PollMs);
@@ -52,7 +55,7 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
                 warnedNoLength = true;
                 progress << "ostrak_fetch: warning: the server announced no Content-Length; "
                             "the installer gives such a transfer "
-                         << StallMs / 1000 << " s\n";
+                         << StallRule::StallMs / 1000 << " s\n";
             }
             double p = form.DownPerc;
             if (p != last) {
@@ -60,16 +63,16 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
                 last = form.DownPerc;
                 continue;
             }
-            if (ElapsedTicks(stallStart, now) > StallMs)
+            if (StallRule::Stalled(stallStart, now))
                 break;
         }
-        if (retries + 1 > MaxRetries) {
-            progress << "ostrak_fetch: failed: no progress for " << StallMs / 1000 << " s, "
-                     << MaxRetries + 1 << " times" << SocketHint(form) << "\n";
+        if (retries + 1 > StallRule::MaxRetries) {
+            progress << "ostrak_fetch: failed: no progress for " << StallRule::StallMs / 1000
+                     << " s, " << StallRule::MaxRetries + 1 << " times" << SocketHint(form) << "\n";
             return 1;
         }
-        progress << "ostrak_fetch: no progress for " << StallMs / 1000 << " s, retrying ("
-                 << retries + 1 << ")" << SocketHint(form) << "\n";
+        progress << "ostrak_fetch: no progress for " << StallRule::StallMs / 1000
+                 << " s, retrying (" << retries + 1 << ")" << SocketHint(form) << "\n";
         form.CloseConnections();
     }
 }
@@ -81,13 +84,13 @@ int FetchToStream(const FetchTarget& target, std::ostream& out, std::ostream& pr
     try {
         body = form.RetrieveHTML(target.Host, target.Path);
     } catch (const VbError& e) {
-        progress << "ostrak_fetch: failed: " << e.Record.Description << " (" << e.Record.Source
-                 << ")\n";
+        progress << "ostrak_fetch: failed: " << Printable(e.Record.Description) << " ("
+                 << Printable(e.Record.Source) << ")\n";
         return 1;
     }
     if (!body) {
         progress << "ostrak_fetch: failed after " << FrmConnect::RetrieveHTMLAttempts
-                 << " attempts: " << form.FailureText << SocketHint(form) << "\n";
+                 << " attempts: " << Printable(form.FailureText) << SocketHint(form) << "\n";
         return 1;
     }
     out.write(body->data(), static_cast<std::streamsize>(body->size()));

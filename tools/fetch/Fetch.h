@@ -13,9 +13,8 @@ struct FetchTarget {
 };
 
 // Fetches into file the way the installer fetches a game file: RetrieveFile,
-// then polling DownDone / DownFailed / DownPerc. A transfer whose DownPerc
-// has not changed for more than StallMs is abandoned (CloseConnections) and
-// requested again, at most MaxRetries times. Progress goes to progress.
+// then polling DownDone / DownFailed / DownPerc, under the installer's
+// no-progress rule (http/StallRule.h). Progress goes to progress.
 // Returns 0 when the file is stored, 1 (with a message on progress) when not.
 int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream& progress);
 
@@ -23,9 +22,5 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
 // (RetrieveHTML: at most 1 MiB, up to 4 attempts of 15 s) and writes it to
 // out. Returns 0 on success, 1 (with a message on progress) when not.
 int FetchToStream(const FetchTarget& target, std::ostream& out, std::ostream& progress);
-
-// The installer's no-progress rule for one file.
-inline constexpr uint32_t StallMs = 7000;
-inline constexpr int MaxRetries = 10;
 
 } // namespace ostrak

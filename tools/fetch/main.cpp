@@ -1,8 +1,8 @@
 // ostrak_fetch: fetches one resource from the game's web server through the
 // installer's own HTTP client, so that publishers can check their server the
 // way the installer will see it.
+#include "Arguments.h"
 #include "Fetch.h"
-#include "http/ServerAddress.h"
 #include "platform/TerminationCleanup.h"
 
 #include <QCoreApplication>
@@ -45,20 +45,15 @@ int main(int argc, char** argv) {
         std::cerr << HelpText;
         return 2;
     }
-    ServerAddress server;
-    if (!ParseServerAddress(argv[1], server)) {
-        std::cerr << "ostrak_fetch: \"" << argv[1]
-                  << "\" is not HOST or HOST:PORT with a port from 1 to 65535\n";
-        return 2;
-    }
-    FetchTarget target{server.Host, server.Port, argv[2]};
-    if (target.Path.empty() || target.Path[0] != '/') {
-        std::cerr << "ostrak_fetch: PATH must start with \"/\"\n";
+    FetchArguments args;
+    std::string error;
+    if (!ParseFetchArguments(argc - 1, argv + 1, args, error)) {
+        std::cerr << "ostrak_fetch: " << error << "\n" << UsageLine << "\n";
         return 2;
     }
 
     QCoreApplication app(argc, argv);
-    if (argc == 4)
-        return FetchToFile(target, argv[3], std::cerr);
-    return FetchToStream(target, std::cout, std::cerr);
+    if (args.ToFile)
+        return FetchToFile(args.Target, args.File, std::cerr);
+    return FetchToStream(args.Target, std::cout, std::cerr);
 }
