@@ -25,13 +25,18 @@
 //
 // The routines live in one file per concern: frmSplash_window.cpp holds the
 // layout, start-up, the busy state, the display surfaces and the exit path;
+// frmSplash_install.cpp the install action, frmSplash_download.cpp the
+// verified download, frmSplash_shell.cpp the shell folders and the launcher,
 // frmSplash_uninstall.cpp the uninstall action and DeleteFolderTree.
+#include "filelist/FileListTable.h"
 #include "runtime/ErrorRecord.h"
 #include "runtime/VbTypes.h"
 
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 class QFrame;
@@ -71,8 +76,10 @@ public:
     // The stage line: coarse steps ("Installing: Done!").
     void SetStageText(const std::string& text);
     std::string StageText() const;
-    // The file line: per-file progress ("File OK").
+    // The file line: per-file progress ("File OK"). FileTextShown, when set,
+    // sees every text put there, in order.
     void SetFileText(const std::string& text);
+    std::function<void(const std::string&)> FileTextShown;
     std::string FileText() const;
     // The progress bar: the fill becomes the frame's width times fraction
     // (clamped to 0..1). The bar is never reset; it keeps its last width.
@@ -99,6 +106,44 @@ public:
     int32_t DeleteFolderTree(const std::string& path);
     ErrorRecord DeleteFolderTreeFailure;
 
+    // Verified download.
+    //
+    // True when a file exists at path and its CRC-32 checksum text equals
+    // expected. A file whose checksum differs is deleted (made writable
+    // first when it resists); one that cannot be deleted is remembered, so
+    // that DownloadFile fetches over it instead of calling it present.
+    VbBool VerifyLocalFile(const std::string& path, const std::string& expected);
+    // Fetches folder/name from ServerHost ("/crc/" + name) unless a file of
+    // exactly that name is there already ("File OK"), showing progress on
+    // the file line and the bar (step of TotalSteps). A transfer whose
+    // progress stands still for more than StallRule::StallMs, or that the
+    // HTTP client reports failed, is requested again, at most
+    // StallRule::MaxRetries times; a failed one after a pause of
+    // FailedAttemptPauseMs, so that a struggling server is not hammered.
+    // With check, a fetched file must pass it (HasChecksum: the file's
+    // checksum text), or it is deleted and the attempt counts as failed. A
+    // stored "*.exe" is made executable. A name that is not safe as a plain
+    // file name is refused with the final failure text. Loads the HTTP
+    // client when it is not loaded. True when the file is in place.
+    using FileCheck = std::function<bool(const std::string& path)>;
+    VbBool DownloadFile(const std::string& name, int16_t step, const std::string& folder,
+                        const FileCheck& check = {});
+    static FileCheck HasChecksum(std::string expected);
+    static constexpr int32_t FailedAttemptPauseMs = 1000;
+    // Where the Windows libraries of the game belong (made when missing).
+    std::string GetSystemFolder();
+
+    // Shell folders and the desktop launcher.
+    //
+    // The folder with the number folder, with a trailing separator; only the
+    // desktop (DesktopFolderId) is known, any other number or a missing
+    // desktop gives "".
+    static constexpr int32_t DesktopFolderId = 16;
+    std::string GetSpecialFolder(int32_t folder);
+    // Places the launcher "Ostrak" of InstallFolder's ostrak.exe on the
+    // desktop through the shortcut service; its result (1 placed, 0 not).
+    int32_t CreateDesktopShortcut();
+
     // Installation state.
     std::string ServerHost;    // the game's web server; set at start-up only
     int32_t ServerPort = 80;   // its port (80 unless OSTRAK_SERVER says otherwise)
@@ -112,6 +157,8 @@ public:
     // The HTTP client: nullptr until the install flow loads it; the exit path
     // unloads it (resets the pointer).
     std::unique_ptr<FrmConnect> ConnectForm;
+    // The release list as last read whole.
+    FileListTable FileList;
     // Loads the HTTP client, talking to ServerPort, unless it is loaded.
     void LoadConnectForm();
 
@@ -133,6 +180,28 @@ public:
 protected:
     // The close request, whatever its origin: refused while Busy.
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    // The install action up to the exit path; false when it ended otherwise
+    // (the error exit, or the program ended inside it).
+    bool RunInstall();
+    // The folder prompt, repeated until an answer is accepted; InstallFolder
+    // is then absolute. False when the program ended meanwhile.
+    bool AskInstallFolder();
+    // DownloadFile, then the short pause after a file; false when the file
+    // is not in place or the program ended.
+    bool Fetched(const std::string& name, int16_t step, const std::string& folder,
+                 const FileCheck& check = {});
+    // The error exit: the connection error box and the idle window. False.
+    bool InstallFailed();
+    // Starts the game; a Windows game without Wine gets a box instead.
+    void StartGame(const std::string& path);
+
+    // The bar at step + part of TotalSteps.
+    void ShowStepProgress(int16_t step, double part);
+
+    // Files found wrong by VerifyLocalFile that could not be deleted.
+    std::set<std::string> WrongFilesKept_;
 };
 
 } // namespace ostrak

@@ -201,6 +201,8 @@ std::string frmSplash::StageText() const {
 
 void frmSplash::SetFileText(const std::string& text) {
     Label2->setText(QString::fromStdString(text));
+    if (FileTextShown)
+        FileTextShown(text);
 }
 
 std::string frmSplash::FileText() const {
@@ -221,9 +223,6 @@ void frmSplash::closeEvent(QCloseEvent* event) {
     else
         event->accept();
 }
-
-// The install action; the install flow fills it in.
-void frmSplash::Command1_Click() {}
 
 void frmSplash::LoadConnectForm() {
     if (ConnectForm)

@@ -63,6 +63,20 @@ bool ExchangePaths(const std::string& a, const std::string& b, std::string* erro
 // Flushes a folder's entries (names created, renamed or removed in it) to the device.
 bool SyncDirectory(const std::string& path, std::string* error = nullptr);
 
+// The directory lookup of path: the entry's own name when path names
+// something other than a folder (a link is looked up through), else "". The
+// name is spelt as the file system holds it.
+std::string Dir(const std::string& path);
+// Creates the folder path and any missing parents (mode 0777 less the
+// umask); true when it exists as a folder afterwards.
+bool MakeFolders(const std::string& path, std::string* error = nullptr);
+// Gives the owner write permission on path (a file or a folder; a link is
+// followed), so that it, or what is in it, can be changed or removed.
+bool MakeWritable(const std::string& path, std::string* error = nullptr);
+// Adds execute permission wherever path has read permission (0644 becomes
+// 0755), so that a stored program can be started.
+bool MakeExecutable(const std::string& path, std::string* error = nullptr);
+
 // Reads a whole (small) file; false when it cannot.
 bool ReadWholeFile(const std::string& path, std::string& out, std::string* error = nullptr);
 

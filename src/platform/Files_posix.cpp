@@ -172,6 +172,41 @@ bool SyncDirectory(const std::string& path, std::string* error) {
     return ok;
 }
 
+std::string Dir(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || path.back() == '/' || ::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return "";
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool MakeWritable(const std::string& path, std::string* error) {
+    struct stat st {};
+    return (::stat(path.c_str(), &st) == 0 &&
+            ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0) ||
+           ReportError(error, path, errno);
+}
+
+bool MakeFolders(const std::string& path, std::string* error) {
+    for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+        const std::string part = path.substr(0, at);
+        if (!part.empty() && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
+            return ReportError(error, part, errno);
+        if (at == std::string::npos)
+            break;
+    }
+    return IsDirectory(path, error);
+}
+
+bool MakeExecutable(const std::string& path, std::string* error) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return ReportError(error, path, errno);
+    const mode_t mode = st.st_mode & 07777;
+    return ::chmod(path.c_str(), mode | ((mode & 0444) >> 2)) == 0 ||
+           ReportError(error, path, errno);
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out, std::string* error) {
     InputFile in;
     if (!in.Open(path, error))

@@ -17,6 +17,10 @@ void InstallerSandbox::SetUp() {
     if (const char* old = std::getenv("XDG_RUNTIME_DIR"))
         SavedRuntimeDir_ = old;
     setenv("XDG_RUNTIME_DIR", Sandbox.File("runtime").c_str(), 1);
+    RearmProgramEnd();
+}
+
+void InstallerSandbox::RearmProgramEnd() {
     SetEndProgramHook([this](int code) {
         ++EndCount;
         EndCode = code;

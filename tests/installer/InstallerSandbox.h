@@ -16,6 +16,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Installs the recording end hook again: after a recorded end the program
+    // counts as ended (waits return at once) until then.
+    void RearmProgramEnd();
+
     // The settings file of the installer's application, inside the sandbox.
     std::string SettingsFile() const;
 

@@ -136,6 +136,20 @@ PythonHttpServer::PythonHttpServer(const std::string& folder, int port) {
            Work() + "/server.log");
 }
 
+std::vector<std::string> PythonHttpServer::RequestedPaths() const {
+    // Lines read: 127.0.0.1 - - [date] "GET /path HTTP/1.0" 200 -
+    std::vector<std::string> paths;
+    std::ifstream log(Work() + "/server.log");
+    const std::string mark = "\"GET ";
+    for (std::string line; std::getline(log, line);) {
+        const auto at = line.find(mark);
+        const auto end = line.find(" HTTP/", at);
+        if (at != std::string::npos && end != std::string::npos)
+            paths.push_back(line.substr(at + mark.size(), end - at - mark.size()));
+    }
+    return paths;
+}
+
 NginxServer::NginxServer(const std::string& folder, int port) {
     Port_ = port != 0 ? port : FreeLoopbackPort();
     std::string conf = Work() + "/nginx.conf";

@@ -38,6 +38,8 @@ private:
 class PythonHttpServer : public ServerProcess {
 public:
     explicit PythonHttpServer(const std::string& folder, int port = 0);
+    // The paths of the GET requests answered so far, in order (from its log).
+    std::vector<std::string> RequestedPaths() const;
 };
 
 // nginx serving folder, configured and run in a private temporary folder as

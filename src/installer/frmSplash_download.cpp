@@ -1,0 +1,183 @@
+// frmSplash: the verified download. Every file of an install passes through
+// VerifyLocalFile (is the copy on disk right?) and DownloadFile (fetch it when
+// it is missing), one at a time, inside the install action.
+#include "installer/frmSplash.h"
+
+#include "checksum/clsCRC.h"
+#include "filelist/FileName.h"
+#include "http/FrmConnect.h"
+#include "http/StallRule.h"
+#include "installer/ModSkins.h"
+#include "platform/AnsiText.h"
+#include "platform/EventLoop.h"
+#include "platform/Files.h"
+#include "platform/SystemFolder.h"
+#include "platform/TickCount.h"
+#include "runtime/Program.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace ostrak {
+
+namespace {
+
+std::string LocalChecksumText(const std::string& path) {
+    clsCRC crc;
+    crc.Algorithm(clsCRC::CRC32);
+    return ChecksumText(crc.CalculateFile(path));
+}
+
+// Deletes a wrong file; when that fails, gives the owner write permission on
+// the file and its folder and tries once more.
+bool RemoveWrongFile(const std::string& path) {
+    if (Files::RemoveFile(path))
+        return true;
+    Files::MakeWritable(path);
+    const auto slash = path.rfind(Files::Separator());
+    if (slash != std::string::npos)
+        Files::MakeWritable(slash == 0 ? path.substr(0, 1) : path.substr(0, slash));
+    return Files::RemoveFile(path);
+}
+
+// p * 100 rounded to a whole number, halves to the even neighbour.
+std::string PercentText(double p) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.0f", std::nearbyint(p * 100.0));
+    return text;
+}
+
+// Names of Windows programs (made executable once stored): "*.exe", any case.
+bool IsWindowsProgramName(const std::string& name) {
+    if (name.size() < 4)
+        return false;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ext == ".exe";
+}
+
+// How one attempt of DownloadFile ended.
+enum class Attempt { Stored, Failed, Stalled, Ended };
+
+} // namespace
+
+void frmSplash::ShowStepProgress(int16_t step, double part) {
+    SetBarFraction((step + part) / TotalSteps);
+}
+
+VbBool frmSplash::VerifyLocalFile(const std::string& path, const std::string& expected) {
+    if (Files::Dir(path).empty())
+        return VbFalse;
+    if (LocalChecksumText(path) == expected) {
+        WrongFilesKept_.erase(path);
+        return VbTrue;
+    }
+    if (RemoveWrongFile(path))
+        WrongFilesKept_.erase(path);
+    else
+        WrongFilesKept_.insert(path);
+    return VbFalse;
+}
+
+frmSplash::FileCheck frmSplash::HasChecksum(std::string expected) {
+    return [expected = std::move(expected)](const std::string& path) {
+        return LocalChecksumText(path) == expected;
+    };
+}
+
+VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std::string& folder,
+                               const FileCheck& check) {
+    const std::string shown = AnsiToDisplay(name);
+    if (!IsSafeFileName(name)) {
+        SetFileText("Failure (" + shown + ")!");
+        DoEvents();
+        return VbFalse;
+    }
+    const std::string path = Files::JoinPath(folder, name);
+    if (Files::Dir(path) == name && WrongFilesKept_.count(path) == 0) {
+        SetFileText("File OK");
+        ShowStepProgress(step, 1);
+        DoEvents();
+        return VbTrue;
+    }
+    LoadConnectForm();
+
+    VbBool result = VbFalse;
+    int16_t retries = 0;
+    bool pauseFirst = false;
+    for (;;) {
+        if (pauseFirst)
+            ModSkins::Pause(FailedAttemptPauseMs);
+        if (ProgramEnded())
+            return VbFalse;
+        FrmConnect& client = *ConnectForm;
+        double last = -1;
+        client.RetrieveFile(ServerHost, "/crc/" + name, path);
+        uint32_t stallStart = TickCount();
+        Attempt attempt;
+        for (;;) {
+            if (ProgramEnded()) {
+                attempt = Attempt::Ended;
+                break;
+            }
+            if (IsTrue(client.DownDone)) {
+                attempt = Attempt::Stored;
+                break;
+            }
+            if (IsTrue(client.DownFailed)) {
+                attempt = Attempt::Failed;
+                break;
+            }
+            // Wait for the next event, or until the stall would be reached.
+            const uint32_t elapsed = ElapsedTicks(stallStart, TickCount());
+            WaitForEvents(elapsed > StallRule::StallMs ? 0 : StallRule::StallMs + 1 - elapsed);
+            if (ProgramEnded()) {
+                attempt = Attempt::Ended;
+                break;
+            }
+            const double p = client.DownPerc;
+            if (p != last) {
+                stallStart = TickCount();
+                SetFileText("Downloading " + shown + ", " + PercentText(p) + "%...");
+                ShowStepProgress(step, p);
+                last = client.DownPerc;
+            } else if (StallRule::Stalled(stallStart, TickCount())) {
+                attempt = Attempt::Stalled;
+                break;
+            }
+        }
+        if (attempt == Attempt::Ended)
+            return VbFalse;
+        if (attempt == Attempt::Stored) {
+            if (!check || check(path)) {
+                if (IsWindowsProgramName(name))
+                    Files::MakeExecutable(path);
+                WrongFilesKept_.erase(path);
+                SetFileText("Download of " + shown + " done!");
+                ShowStepProgress(step, 1);
+                result = VbTrue;
+                break;
+            }
+            // The server sent something that fails the check: it must not
+            // stay in place.
+            RemoveWrongFile(path);
+        }
+        ++retries;
+        if (retries > StallRule::MaxRetries) {
+            SetFileText("Failure (" + shown + ")!");
+            break;
+        }
+        SetFileText("Failure (" + shown + "), retrying... (" + std::to_string(retries) + ")");
+        client.CloseConnections();
+        pauseFirst = attempt == Attempt::Failed;
+    }
+    DoEvents();
+    return result;
+}
+
+std::string frmSplash::GetSystemFolder() {
+    return SystemFolder();
+}
+
+} // namespace ostrak

@@ -1,0 +1,223 @@
+// frmSplash: the install action behind Command1. One action installs,
+// updates and repairs: it fetches the version text and the release list, then
+// every listed file that is missing or wrong, places the support libraries
+// and the desktop launcher, and offers to start the game.
+#include "installer/frmSplash.h"
+
+#include "checksum/clsCRC.h"
+#include "filelist/FileListReader.h"
+#include "http/FrmConnect.h"
+#include "installer/ModSkins.h"
+#include "platform/AnsiText.h"
+#include "platform/Dialogs.h"
+#include "platform/Environment.h"
+#include "platform/EventLoop.h"
+#include "platform/Files.h"
+#include "platform/Settings.h"
+#include "platform/StartProgram.h"
+#include "runtime/ErrorRecord.h"
+#include "runtime/Program.h"
+
+#include <charconv>
+
+namespace ostrak {
+
+namespace {
+
+const char* const ListName = "dta.lst";
+const char* const GameExe = "ostrak.exe";
+const char* const VersionPath = "/crc/index.php?h=3";
+// The support libraries, in the order placed; the second goes to the system
+// folder.
+const char* const ZipLibrary = "CGZipLibrary.dll";
+const char* const GdiPlusLibrary = "gdiplus.dll";
+const char* const UnzipLibrary = "Unzip32.dll";
+// Steps of the bar while the list is not read yet.
+constexpr int16_t StepsBeforeList = 50;
+// Steps of the bar beyond the list's entries: the list, the executable and
+// the three libraries.
+constexpr int16_t FixedSteps = 5;
+constexpr int32_t PauseAfterFileMs = 10;
+constexpr int16_t MusicNotAsked = 0, MusicNo = 1, MusicYes = 2;
+
+// The stored music choice; anything that is not a whole number in the 16-bit
+// range counts as not asked.
+int16_t MusicChoiceOf(const std::string& text) {
+    int16_t value = 0;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    const auto [stop, ec] = std::from_chars(begin, end, value);
+    return ec == std::errc() && stop == end && begin != end ? value : MusicNotAsked;
+}
+
+// The folder answer made absolute: "~" and "~/..." are the home folder, and a
+// relative answer is taken in the home folder.
+std::string AbsoluteFolder(const std::string& answer) {
+    const std::string home = HomeFolder();
+    const char sep = Files::Separator();
+    if (answer == "~")
+        return home;
+    if (answer.size() >= 2 && answer[0] == '~' && answer[1] == sep)
+        return Files::JoinPath(home, answer.substr(2));
+    if (!answer.empty() && answer[0] == sep)
+        return answer;
+    return Files::JoinPath(home, answer);
+}
+
+// The list at path reads whole and names only plain file names.
+bool ListReadsWhole(const std::string& path) {
+    FileListTable table;
+    return ReadFileList(path, table);
+}
+
+} // namespace
+
+bool frmSplash::AskInstallFolder() {
+    for (;;) {
+        InstallFolder =
+            InputBox("Where would you like to install Ostrak?", "Install where?", InstallFolder);
+        if (ProgramEnded())
+            return false;
+        // The other platform's separator becomes ours.
+        const char other = Files::Separator() == '/' ? '\\' : '/';
+        for (char& c : InstallFolder)
+            if (c == other)
+                c = Files::Separator();
+        if (!InstallFolder.empty() && InstallFolder.back() == Files::Separator()) {
+            MsgBox("Please type a path not ending with a slash.", vbCritical + vbOKOnly,
+                   "Invalid path!");
+        } else if (InstallFolder.size() < 4) {
+            MsgBox("Please type a path longer then 3 characters.", vbCritical + vbOKOnly,
+                   "Invalid path!");
+        } else {
+            InstallFolder = AbsoluteFolder(InstallFolder);
+            return true;
+        }
+        if (ProgramEnded())
+            return false;
+    }
+}
+
+bool frmSplash::InstallFailed() {
+    MsgBox("Error: Couldn't fetch installation files from the internet!\r\nPlease check your "
+           "connection, and make sure no firewalls are blocking the installer, then try again.",
+           vbCritical + vbOKOnly, "Connection error!");
+    if (!ProgramEnded())
+        SetBusy(VbFalse);
+    return false;
+}
+
+bool frmSplash::Fetched(const std::string& name, int16_t step, const std::string& folder,
+                        const FileCheck& check) {
+    if (!IsTrue(DownloadFile(name, step, folder, check)))
+        return false;
+    ModSkins::Pause(PauseAfterFileMs);
+    return !ProgramEnded();
+}
+
+void frmSplash::Command1_Click() {
+    SetBusy(VbTrue);
+    if (RunInstall())
+        Command3_Click();
+}
+
+bool frmSplash::RunInstall() {
+    int16_t music =
+        MusicChoiceOf(GetSetting(SettingsApplication, SettingsSection, SettingMusic, "0"));
+    if (music == MusicNotAsked) {
+        const int32_t answer =
+            MsgBox("Ostrak can play large background music files (approx. 8 MB). Do you want to "
+                   "download these?\r\nYou will be able to change this option in the next update.",
+                   vbYesNo, "Download music?");
+        if (ProgramEnded())
+            return false;
+        music = answer == vbNo ? MusicNo : MusicYes;
+        SaveSetting(SettingsApplication, SettingsSection, SettingMusic, std::to_string(music));
+    }
+    if (!AskInstallFolder())
+        return false;
+
+    Files::MakeFolders(InstallFolder);
+    SaveSetting(SettingsApplication, SettingsSection, SettingInstallFolder, InstallFolder);
+
+    SetStageText("Installing: Creating a connection...");
+    LoadConnectForm();
+    DoEvents();
+    TotalSteps = StepsBeforeList;
+
+    SetStageText("Installing: Getting latest version info...");
+    std::optional<std::string> version;
+    IgnoreErrors(
+        [&] { version = ConnectForm->RetrieveHTML(ServerHost, PathPrefix + VersionPath); });
+    if (ProgramEnded())
+        return false;
+    if (!version) {
+        SetFileText("Failure (index.php)!");
+        return InstallFailed();
+    }
+
+    const std::string listPath = Files::JoinPath(InstallFolder, ListName);
+    VerifyLocalFile(listPath, *version);
+    if (!Files::Dir(listPath).empty() && !ListReadsWhole(listPath))
+        Files::RemoveFile(listPath);
+    if (!Fetched(ListName, 0, InstallFolder, ListReadsWhole))
+        return ProgramEnded() ? false : InstallFailed();
+    if (!ReadFileList(listPath, FileList))
+        return InstallFailed();
+    TotalSteps = static_cast<int16_t>(FileList.EntryCount + FixedSteps);
+    // Nothing of a list that names a path instead of a plain file is used.
+    for (int i = 0; i < FileList.EntryCount; ++i) {
+        if (!IsTrue(FileList.EntryNameSafe[i])) {
+            SetFileText("Failure (" + AnsiToDisplay(FileList.EntryNames[i]) + ")!");
+            return InstallFailed();
+        }
+    }
+
+    SetStageText("Installing: Downloading latest game files...");
+    if (!IsTrue(VerifyLocalFile(Files::JoinPath(InstallFolder, GameExe), *version)) &&
+        !Fetched(GameExe, 1, InstallFolder))
+        return ProgramEnded() ? false : InstallFailed();
+
+    for (int i = 1; i <= FileList.EntryCount; ++i) {
+        const std::string& name = FileList.EntryNames[i - 1];
+        if (name.find("music") != std::string::npos && music != MusicYes)
+            continue;
+        const std::string expected = ChecksumText(FileList.EntryChecksums[i - 1]);
+        if (IsTrue(VerifyLocalFile(Files::JoinPath(InstallFolder, name), expected)))
+            continue;
+        if (!Fetched(name, static_cast<int16_t>(i + 1), InstallFolder, HasChecksum(expected)))
+            return ProgramEnded() ? false : InstallFailed();
+    }
+
+    const int16_t count = FileList.EntryCount;
+    if (!Fetched(ZipLibrary, static_cast<int16_t>(count + 2), InstallFolder) ||
+        !Fetched(GdiPlusLibrary, static_cast<int16_t>(count + 3), GetSystemFolder()) ||
+        !Fetched(UnzipLibrary, static_cast<int16_t>(count + 4), InstallFolder))
+        return ProgramEnded() ? false : InstallFailed();
+
+    SetStageText("Installing: Creating desktop shortcut...");
+    IgnoreErrors([&] { CreateDesktopShortcut(); });
+    SetStageText("Installing: Done!");
+    SetBusy(VbFalse);
+
+    const int32_t answer =
+        MsgBox("Installation was a success!\r\n\r\nDo you wish to run Ostrak now?",
+               vbYesNo + vbInformation, "Installation complete!");
+    if (ProgramEnded())
+        return false;
+    if (answer == vbYes)
+        StartGame(Files::JoinPath(InstallFolder, GameExe));
+    return !ProgramEnded();
+}
+
+void frmSplash::StartGame(const std::string& path) {
+    if (StartProgram(path) == StartResult::NeedsWine)
+        MsgBox("Ostrak is a Windows program, and Wine is needed to run it on this computer.\r\n"
+               "Install Wine (for example: sudo apt install wine), then start Ostrak from its "
+               "desktop launcher.",
+               vbExclamation + vbOKOnly, "Ostrak");
+}
+
+} // namespace ostrak

@@ -1,0 +1,25 @@
+// frmSplash: the shell folders and the desktop launcher of the game.
+#include "installer/frmSplash.h"
+
+#include "platform/DesktopFolder.h"
+#include "platform/Files.h"
+#include "platform/ShellLink.h"
+
+namespace ostrak {
+
+std::string frmSplash::GetSpecialFolder(int32_t folder) {
+    return folder == DesktopFolderId ? DesktopFolder() : std::string();
+}
+
+int32_t frmSplash::CreateDesktopShortcut() {
+    std::string desktop = GetSpecialFolder(DesktopFolderId);
+    // The desktop folder's own name; "" when there is no desktop.
+    if (!desktop.empty())
+        desktop.pop_back();
+    const auto sep = desktop.rfind(Files::Separator());
+    const std::string desktopName = sep == std::string::npos ? desktop : desktop.substr(sep + 1);
+    return fCreateShellLink("..\\..\\" + desktopName, "Ostrak",
+                            Files::JoinPath(InstallFolder, "ostrak.exe"), "", -1, "$(Programs)");
+}
+
+} // namespace ostrak

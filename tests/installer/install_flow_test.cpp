@@ -1,0 +1,298 @@
+// The install action end to end: a release made by ostrak_release, served by
+// python's http.server on loopback, installed through the window object with
+// scripted dialogs. Each scenario checks the dialogs, the lines, the files on
+// disk, the settings and what the server was asked for.
+#include "InstallerSandbox.h"
+#include "checksum/clsCRC.h"
+#include "filelist/FileListWriter.h"
+#include "installer/frmSplash.h"
+#include "platform/Files.h"
+#include "platform/Settings.h"
+#include "platform/TickCount.h"
+#include "platform/widgets/Shape.h"
+#include "support/HttpServers.h"
+#include "support/ScriptedHttpPeer.h"
+#include "support/Subprocess.h"
+
+#include <QPushButton>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace ostrak;
+
+namespace {
+
+const std::string MusicText = "Ostrak can play large background music files (approx. 8 MB). Do "
+                              "you want to download these?\r\nYou will be able to change this "
+                              "option in the next update.";
+const std::string FolderPrompt = "Where would you like to install Ostrak?";
+const std::string SuccessText = "Installation was a success!\r\n\r\nDo you wish to run Ostrak now?";
+const std::string ErrorText =
+    "Error: Couldn't fetch installation files from the internet!\r\nPlease check your connection, "
+    "and make sure no firewalls are blocking the installer, then try again.";
+
+class InstallFlow : public InstallerSandbox {
+protected:
+    void SetUp() override {
+        InstallerSandbox::SetUp();
+        SaveEnv("HOME");
+        SaveEnv("WINEPREFIX");
+        SaveEnv("OSTRAK_SERVER");
+        SaveEnv("PATH");
+        Home = Sandbox.File("home");
+        System32 = Home + "/wine/drive_c/windows/system32";
+        ::mkdir(Home.c_str(), 0755);
+        ::mkdir((Home + "/Desktop").c_str(), 0755);
+        Files::MakeFolders(System32);
+        setenv("HOME", Home.c_str(), 1);
+        setenv("WINEPREFIX", (Home + "/wine").c_str(), 1);
+        Game = Home + "/Games/Ostrak";
+
+        Source.Write("ostrak.exe", "MZ game executable");
+        Source.Write("CGZipLibrary.dll", "MZ cgzip");
+        Source.Write("gdiplus.dll", "MZ gdiplus");
+        Source.Write("Unzip32.dll", "MZ unzip");
+        Source.Write("a.pak", "alpha data");
+        Source.Write("b.pak", "bravo data");
+        Source.Write("music1.ogg", "quiet music");
+        Source.Write("Music2.ogg", "loud music");
+        Publish();
+        Server = std::make_unique<PythonHttpServer>(Served.Path());
+        setenv("OSTRAK_SERVER", Server->Address().c_str(), 1);
+    }
+    void TearDown() override {
+        for (auto& [name, value] : Saved)
+            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+        InstallerSandbox::TearDown();
+    }
+    void SaveEnv(const std::string& name) {
+        const char* v = std::getenv(name.c_str());
+        Saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+    }
+    void Publish() {
+        const ProcessResult r =
+            RunProcess({OSTRAK_RELEASE_BIN, Source.Path(), Served.Path(), "--seed", "7"});
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    }
+    std::string Setting(const char* key) {
+        return GetSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, key,
+                          "<none>");
+    }
+    // The paths asked of the server since the last call, in order.
+    std::vector<std::string> Requests() {
+        std::vector<std::string> all = Server->RequestedPaths();
+        std::vector<std::string> fresh(all.begin() + static_cast<long>(Seen), all.end());
+        Seen = all.size();
+        return fresh;
+    }
+    // Plans the dialogs of a run that keeps the stored choices and ends with
+    // the success box answered No.
+    void PlanRerun(const std::string& folder, int32_t runNow = vbNo) {
+        Dialogs.ExpectInputBox(FolderPrompt, "Install where?", folder, folder)
+            .ExpectMsgBox(SuccessText, vbYesNo + vbInformation, "Installation complete!", runNow);
+    }
+    // Runs the action in a fresh window (every successful run ends the program).
+    void Run(const std::function<void(frmSplash&)>& check = {}) {
+        RearmProgramEnd();
+        frmSplash w;
+        w.Form_Load();
+        w.Command1_Click();
+        Dialogs.ExpectAllShown();
+        if (check)
+            check(w);
+    }
+    void MoveClockFast() {
+        QObject::connect(&Clock, &QTimer::timeout, [] { TickControl::Advance(100); });
+        Clock.start(5);
+    }
+
+    TempDir Source, Served;
+    std::unique_ptr<PythonHttpServer> Server;
+    std::string Home, Game, System32;
+    std::vector<std::pair<std::string, std::optional<std::string>>> Saved;
+    size_t Seen = 0;
+    QTimer Clock;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    ASSERT_TRUE(Files::WriteWholeFile(path, bytes)) << path;
+}
+
+const std::vector<std::string> FixedFetches = {"/crc/CGZipLibrary.dll", "/crc/gdiplus.dll",
+                                               "/crc/Unzip32.dll"};
+
+TEST_F(InstallFlow, FirstInstallRerunAndRepair) {
+    Dialogs.ExpectMsgBox(MusicText, vbYesNo, "Download music?", vbNo)
+        .ExpectInputBox(FolderPrompt, "Install where?", Game, "C:\\Games\\x\\")
+        .ExpectMsgBox("Please type a path not ending with a slash.", vbCritical, "Invalid path!",
+                      vbOK)
+        .ExpectInputBox(FolderPrompt, "Install where?", "C:/Games/x/", "abc")
+        .ExpectMsgBox("Please type a path longer then 3 characters.", vbCritical, "Invalid path!",
+                      vbOK)
+        .ExpectInputBox(FolderPrompt, "Install where?", "abc", "Games\\Ostrak")
+        .ExpectMsgBox(SuccessText, vbYesNo + vbInformation, "Installation complete!", vbNo);
+    Run([&](frmSplash& w) {
+        EXPECT_EQ(w.InstallFolder, Game); // relative to the home folder, parents made
+        EXPECT_EQ(w.StageText(), w.WelcomeText);
+        EXPECT_EQ(w.FileText(), "Download of Unzip32.dll done!");
+        EXPECT_EQ(w.Shape2->width(), w.Shape1->width());
+        EXPECT_EQ(w.TotalSteps, 4 + 5);
+    });
+    EXPECT_EQ(EndCount, 1);
+    EXPECT_EQ(Setting("LOC"), Game);
+    EXPECT_EQ(Setting("DoMu"), "1");
+    std::vector<std::string> expected = {"/crc/index.php?h=3", "/crc/dta.lst", "/crc/ostrak.exe",
+                                         "/crc/Music2.ogg",    "/crc/a.pak",   "/crc/b.pak"};
+    expected.insert(expected.end(), FixedFetches.begin(), FixedFetches.end());
+    EXPECT_EQ(Requests(), expected); // music1.ogg skipped; Music2.ogg is no music
+    for (const char* name : {"dta.lst", "ostrak.exe", "a.pak", "b.pak", "Music2.ogg",
+                             "CGZipLibrary.dll", "Unzip32.dll"})
+        EXPECT_EQ(TempDir::Read(Game + "/" + name), TempDir::Read(Served.File("crc/") + name))
+            << name;
+    EXPECT_FALSE(Files::Exists(Game + "/music1.ogg"));
+    EXPECT_EQ(TempDir::Read(System32 + "/gdiplus.dll"), "MZ gdiplus");
+    struct stat st {};
+    ASSERT_EQ(::stat((Game + "/ostrak.exe").c_str(), &st), 0);
+    EXPECT_NE(st.st_mode & 0100, 0u);
+    EXPECT_TRUE(Files::Exists(Home + "/Desktop/Ostrak.desktop"));
+
+    // Up to date: only the version text and the list are asked for.
+    PlanRerun(Game);
+    Run([](frmSplash& w) { EXPECT_EQ(w.FileText(), "File OK"); });
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"/crc/index.php?h=3", "/crc/dta.lst"}));
+
+    // Repair: one file corrupted, one deleted, one changed by a data-only release.
+    WriteFile(Game + "/a.pak", "alpha dat4");
+    Files::RemoveFile(Game + "/b.pak");
+    Source.Write("Music2.ogg", "louder music");
+    Publish();
+    PlanRerun(Game);
+    Run();
+    EXPECT_EQ(Requests(),
+              (std::vector<std::string>{"/crc/index.php?h=3", "/crc/dta.lst", "/crc/Music2.ogg",
+                                        "/crc/a.pak", "/crc/b.pak"}));
+    EXPECT_EQ(TempDir::Read(Game + "/Music2.ogg"), "louder music");
+    EXPECT_EQ(TempDir::Read(Game + "/a.pak"), "alpha data");
+    EXPECT_EQ(EndCount, 3);
+}
+
+TEST_F(InstallFlow, MusicIsAskedOnceAndOnlyLowerCaseMusicIsSkipped) {
+    const struct {
+        const char* Stored;
+        bool Asked;
+        int32_t Answer;
+        bool MusicFetched;
+    } cases[] = {
+        {"abc", true, vbYes, true},   // not a number: asked again
+        {"70000", true, vbNo, false}, // beyond 16 bits: asked again
+        {"3", false, 0, false},       // not 2: no music
+        {"2", false, 0, true},
+    };
+    for (const auto& c : cases) {
+        SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "DoMu", c.Stored);
+        SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "LOC", Game);
+        Files::RemoveFile(Game + "/music1.ogg");
+        if (c.Asked)
+            Dialogs.ExpectMsgBox(MusicText, vbYesNo, "Download music?", c.Answer);
+        PlanRerun(Game);
+        Run();
+        EXPECT_EQ(Files::Exists(Game + "/music1.ogg"), c.MusicFetched) << c.Stored;
+        EXPECT_TRUE(Files::Exists(Game + "/Music2.ogg")) << c.Stored;
+        if (c.Asked) {
+            EXPECT_EQ(Setting("DoMu"), c.Answer == vbYes ? "2" : "1") << c.Stored;
+        }
+    }
+}
+
+TEST_F(InstallFlow, FailuresTakeTheErrorExitAndKeepTheSettings) {
+    MoveClockFast(); // the retries' pauses and stalls pass at once
+    SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "DoMu", "1");
+    const std::string list = TempDir::Read(Served.File("crc/dta.lst"));
+    const struct {
+        const char* What;
+        std::function<void()> Break;
+        std::string FileLine;
+        std::vector<std::string> LastRequests;
+    } cases[] = {
+        {"a missing entry", [&] { Files::RemoveFile(Served.File("crc/b.pak")); },
+         "Failure (b.pak)!", std::vector<std::string>(11, "/crc/b.pak")},
+        {"a cut list",
+         [&] { WriteFile(Served.File("crc/dta.lst"), list.substr(0, list.size() - 3)); },
+         "Failure (dta.lst)!", std::vector<std::string>(11, "/crc/dta.lst")},
+        {"an unsafe name",
+         [&] {
+             WriteFile(Served.File("crc/dta.lst"),
+                       EncodeFileList(9, {{"../evil\x1B.pak", 1}, {"a.pak", 2}}, 0));
+         },
+         "Failure (../evil\\x1B.pak)!",
+         {"/crc/index.php?h=3", "/crc/dta.lst"}},
+        {"the server down",
+         [&] {
+             setenv("OSTRAK_SERVER", ("127.0.0.1:" + std::to_string(FreeLoopbackPort())).c_str(),
+                    1);
+         },
+         "Failure (index.php)!",
+         {}},
+    };
+    for (const auto& c : cases) {
+        Files::RemoveFolder(Game); // fails when not empty: files stay for the next case
+        c.Break();
+        Dialogs.ExpectInputBox(FolderPrompt, "Install where?", Game, Game)
+            .ExpectMsgBox(ErrorText, vbCritical, "Connection error!", vbOK);
+        RearmProgramEnd();
+        frmSplash w;
+        w.Form_Load();
+        w.Command1_Click();
+        Dialogs.ExpectAllShown();
+        EXPECT_EQ(EndCount, 0) << c.What;
+        EXPECT_EQ(w.FileText(), c.FileLine) << c.What;
+        EXPECT_TRUE(w.Command1->isEnabled()) << c.What;
+        EXPECT_EQ(w.StageText(), w.WelcomeText) << c.What;
+        EXPECT_EQ(Setting("LOC"), Game) << c.What;
+        EXPECT_EQ(Setting("DoMu"), "1") << c.What;
+        const auto asked = Requests();
+        ASSERT_GE(asked.size(), c.LastRequests.size()) << c.What;
+        EXPECT_EQ(std::vector<std::string>(asked.end() - static_cast<long>(c.LastRequests.size()),
+                                           asked.end()),
+                  c.LastRequests)
+            << c.What;
+        EXPECT_FALSE(Files::Exists(Sandbox.File("home/Games/evil\x1B.pak"))) << c.What;
+    }
+}
+
+TEST_F(InstallFlow, YesStartsTheGameThroughWineOrExplainsThatWineIsNeeded) {
+    const std::string bin = Sandbox.File("bin");
+    ::mkdir(bin.c_str(), 0755);
+    const std::string record = Sandbox.File("wine.args");
+    WriteFile(bin + "/wine", "#!/bin/sh\necho \"$@\" > '" + record + "'\n");
+    ::chmod((bin + "/wine").c_str(), 0755);
+    setenv("PATH", (bin + ":/usr/bin:/bin").c_str(), 1);
+    SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "DoMu", "1");
+    Dialogs.ExpectInputBox(FolderPrompt, "Install where?", Game, Game)
+        .ExpectMsgBox(SuccessText, vbYesNo + vbInformation, "Installation complete!", vbYes);
+    Run();
+    std::string args;
+    for (int i = 0; i < 500 && args.empty(); ++i) {
+        if (Files::Exists(record))
+            args = TempDir::Read(record);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(args, Game + "/ostrak.exe\n");
+    EXPECT_EQ(EndCount, 1);
+
+    // Without wine on the PATH nothing starts; a box says what is needed.
+    setenv("PATH", Sandbox.File("empty").c_str(), 1);
+    PlanRerun(Game, vbYes);
+    Dialogs.ExpectMsgBox(
+        "Ostrak is a Windows program, and Wine is needed to run it on this computer.\r\nInstall "
+        "Wine (for example: sudo apt install wine), then start Ostrak from its desktop launcher.",
+        vbExclamation, "Ostrak", vbOK);
+    Run();
+    EXPECT_EQ(EndCount, 2);
+}
+
+} // namespace
