@@ -14,6 +14,7 @@
 #include "BenchDialogs.h"
 #include "installer/frmSplash.h"
 #include "platform/EventLoop.h"
+#include "platform/TerminationCleanup.h"
 #include "platform/TickCount.h"
 #include "runtime/Program.h"
 
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
         return Usage();
     const std::string folder = mode == "install" ? argv[2] : "";
 
+    Files::RemoveTemporariesOnTermination();
     // The toolkit's arguments: ours, then the offscreen platform.
     static char platformOption[] = "-platform";
     static char platformName[] = "offscreen";
