@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/FolderTree.h"
 #include "platform/TemporaryFiles.h"
 #include "support/TempDir.h"
 
@@ -193,6 +194,38 @@ TEST(Files, MakeWritableAddsWhatRemovingNeedsAndNeverFollowsALink) {
         ErrorRecord failure;
         EXPECT_TRUE(Files::MakeWritable(given, &failure)) << failure.Description;
         EXPECT_EQ(modeOf(c.path), c.after);
+    }
+}
+
+// The folder-tree calls and the temporary files report as the file calls do.
+TEST(FolderTree, FailuresCarryNumberReasonAndSource) {
+    TempDir dir;
+    const std::string missing = dir.File("missing");
+    const std::string file = dir.Write("file", "abc");
+    FolderTree::ItemInfo info;
+    std::vector<std::string> names;
+    Files::TemporaryFolder temporary;
+    const struct {
+        std::function<bool(ErrorRecord*)> call;
+        ErrorRecord expected;
+    } cases[] = {
+        {[&](ErrorRecord* e) { return FolderTree::Inspect(missing, info, e); },
+         Failed("FolderTree.Inspect", missing, ENOENT)},
+        {[&](ErrorRecord* e) { return FolderTree::ListNames(file, names, e); },
+         Failed("FolderTree.ListNames", file, ENOTDIR)},
+        {[&](ErrorRecord* e) { return FolderTree::RemoveItem(missing, e); },
+         Failed("FolderTree.RemoveItem", missing, ENOENT)},
+        {[&](ErrorRecord* e) { return FolderTree::RemoveEmptyFolder(file, e); },
+         Failed("FolderTree.RemoveEmptyFolder", file, ENOTDIR)},
+        {[&](ErrorRecord* e) { return temporary.Create(missing, e); },
+         Failed("TemporaryFolder.Create", missing, ENOENT)},
+        {[&](ErrorRecord* e) { return Files::RemoveStaleTemporaries(missing, e) >= 0; },
+         Failed("Files.RemoveStaleTemporaries", missing, ENOENT)},
+    };
+    for (const auto& c : cases) {
+        ErrorRecord failure;
+        EXPECT_FALSE(c.call(&failure)) << c.expected.Source;
+        EXPECT_EQ(failure, c.expected) << failure.Description;
     }
 }
 
