@@ -2,6 +2,7 @@
 // arguments (the toolkit's own, such as -platform, still work).
 #include "installer/BuildConfig.h"
 #include "installer/frmSplash.h"
+#include "platform/TerminationCleanup.h"
 #include "platform/widgets/QtDialogs.h"
 #include "runtime/Program.h"
 
@@ -10,6 +11,7 @@
 using namespace ostrak;
 
 int main(int argc, char** argv) {
+    Files::RemoveTemporariesOnTermination();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ostrak Installer"));
     QApplication::setApplicationVersion(QStringLiteral(OSTRAK_VERSION_TEXT));

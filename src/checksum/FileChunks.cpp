@@ -1,46 +1,31 @@
 #include "checksum/FileChunks.h"
 
-#include <cstdio>
-#include <filesystem>
+#include "platform/Files.h"
+
 #include <memory>
 
 namespace ostrak {
 
-namespace {
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-} // namespace
-
 std::optional<uint64_t> ReadFileChunks(const std::string& path,
                                        const std::function<void(const uint8_t*, size_t)>& sink,
-                                       size_t chunkSize) {
+                                       size_t chunkSize, std::string* error) {
     // Only regular files: a directory has no contents, and a pipe or device
     // could block or never end.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec) || ec)
+    Files::InputFile file;
+    if (!file.Open(path, error))
         return std::nullopt;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return std::nullopt;
-    std::setvbuf(file.get(), nullptr, _IONBF, 0);
     if (chunkSize == 0)
         chunkSize = kFileChunkSize;
     auto buffer = std::make_unique_for_overwrite<uint8_t[]>(chunkSize);
     uint64_t total = 0;
     for (;;) {
-        const size_t got = std::fread(buffer.get(), 1, chunkSize, file.get());
-        if (got > 0) {
-            sink(buffer.get(), got);
-            total += got;
-        }
-        if (got < chunkSize) {
-            if (std::ferror(file.get()))
-                return std::nullopt;
-            if (std::feof(file.get()))
-                return total;
-        }
+        const int64_t got = file.Read(buffer.get(), chunkSize, error);
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            return total;
+        sink(buffer.get(), static_cast<size_t>(got));
+        total += static_cast<uint64_t>(got);
     }
 }
 

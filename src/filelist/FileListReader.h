@@ -4,8 +4,8 @@
 // Layout: the seed byte (not masked), the count, then per entry its name
 // length, its name bytes and its checksum (32-bit little-endian); every field
 // after the seed is masked with one key of FileListKeys (a byte by XOR; the
-// checksum by XOR of its lowest byte). Anything after the last entry (the
-// publisher's four padding bytes) is ignored.
+// checksum by XOR of its lowest byte). Anything after the last entry is
+// ignored (the publisher may append a byte there).
 #include "filelist/FileListTable.h"
 
 #include <cstddef>

@@ -1,13 +1,10 @@
 #include "filelist/FileListWriter.h"
 
-#include "checksum/Crc32.h"
-#include "checksum/Crc32Padding.h"
 #include "filelist/FileListKeys.h"
 
 namespace ostrak {
 
-std::string EncodeFileList(uint8_t seed, const std::vector<FileListEntry>& entries,
-                           uint32_t targetCrc) {
+std::string EncodeFileList(uint8_t seed, const std::vector<FileListEntry>& entries) {
     if (seed == 0)
         throw std::invalid_argument("seed byte 0 cannot be decoded; use 1 to 255");
     if (entries.size() > 255)
@@ -32,10 +29,6 @@ std::string EncodeFileList(uint8_t seed, const std::vector<FileListEntry>& entri
         for (int i = 0; i < 4; ++i)
             out.push_back(static_cast<char>(v >> (8 * i)));
     }
-
-    const uint32_t reg = Crc32Update(0xFFFFFFFFu, out.data(), out.size());
-    for (uint8_t b : Crc32Padding(reg, targetCrc))
-        out.push_back(static_cast<char>(b));
     return out;
 }
 

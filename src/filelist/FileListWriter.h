@@ -13,11 +13,10 @@ struct FileListEntry {
 };
 
 // The list bytes for seed (1 to 255) and entries (at most 255, names of at
-// most 255 bytes), followed by four bytes chosen so that the CRC-32 of the
-// whole result is targetCrc. Draws its keys from the process-wide generator,
-// like the reader. Throws std::invalid_argument for seed 0, too many entries
-// or a name that is too long; it does not judge whether names are safe.
-std::string EncodeFileList(uint8_t seed, const std::vector<FileListEntry>& entries,
-                           uint32_t targetCrc);
+// most 255 bytes), nothing after the last entry. Draws its keys from the
+// process-wide generator, like the reader. Throws std::invalid_argument for
+// seed 0, too many entries or a name that is too long; it does not judge
+// whether names are safe.
+std::string EncodeFileList(uint8_t seed, const std::vector<FileListEntry>& entries);
 
 } // namespace ostrak

@@ -5,7 +5,9 @@
 // temporary file over the target. Until then the target is untouched, and a
 // failed write, Abort or the destructor remove the temporary file, so a
 // target is replaced whole or not at all. Memory stays below about
-// 2 x MinWrite whatever the body's size.
+// 2 x MinWrite whatever the body's size. Begin also sweeps the target's
+// folder of temporary files that an ended run left behind. A call that
+// fails stores the system's reason in *error when error is given.
 //
 // Runs on the user-interface thread; not copyable.
 #include "platform/Files.h"
@@ -28,13 +30,14 @@ public:
 
     // Starts a body for target (any earlier unfinished body is abandoned).
     // False when no temporary file can be created beside the target.
-    bool Begin(const std::string& target);
+    bool Begin(const std::string& target, std::string* error = nullptr);
     // Appends bytes; false once a write has failed (the body is then
     // abandoned and the temporary file gone).
-    bool Append(std::string_view bytes);
+    bool Append(std::string_view bytes, std::string* error = nullptr);
     // Writes what is gathered and renames the temporary file over the
-    // target; false when that fails (the target is then as it was).
-    bool Finish();
+    // target; false when that fails (the target is then as it was and the
+    // temporary file gone).
+    bool Finish(std::string* error = nullptr);
     // Drops the body and its temporary file.
     void Abort();
 
@@ -44,7 +47,7 @@ public:
     const std::string& TemporaryPath() const { return Writer_.TemporaryPath(); }
 
 private:
-    bool Flush();
+    bool Flush(std::string* error);
 
     Files::AtomicFileWriter Writer_;
     std::string Gathered_;

@@ -99,11 +99,12 @@ void FrmConnect::Timer1_Timer() {
             return;
         if (SettleTransfer()) {
             EndTransfer();
-            if (Body.Finish()) {
+            std::string why;
+            if (Body.Finish(&why)) {
                 DownDone = VbTrue;
                 DownFailed = VbFalse;
             } else {
-                Fail("cannot write " + CurrentFile);
+                Fail("cannot write " + (why.empty() ? CurrentFile : why));
             }
         }
         CurrentFile.clear();
@@ -243,8 +244,9 @@ void FrmConnect::CompleteHeader(size_t at) {
             Fail("the response body is larger than 1 MiB");
         return;
     }
-    if (!Body.Begin(CurrentFile)) {
-        Fail("cannot create a file beside " + CurrentFile);
+    std::string why;
+    if (!Body.Begin(CurrentFile, &why)) {
+        Fail("cannot create a file beside " + why);
         return;
     }
     size_t bodyStart = at + ResponseHead::BlankLine.size();
@@ -262,8 +264,9 @@ void FrmConnect::TakeBody(std::string_view bytes) {
         return;
     }
     if (!CurrentFile.empty()) {
-        if (!Body.Append(bytes))
-            Fail("cannot write " + CurrentFile);
+        std::string why;
+        if (!Body.Append(bytes, &why))
+            Fail("cannot write " + (why.empty() ? CurrentFile : why));
         return;
     }
     ResponseText_.append(bytes);

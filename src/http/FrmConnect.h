@@ -4,12 +4,13 @@
 //
 // Fetches one resource at a time over its socket object Winsock1: into a file
 // (RetrieveFile), into ResponseText (RetrieveURL), or into a string that the
-// caller waits for (RetrieveHTML). Requests wait in a five-slot queue; a sixth
-// is dropped. Timer1 ticks every 100 ms from construction to destruction:
-// each tick first finishes a file fetch whose connection has closed, then
-// runs the service step, which connects for the head of the queue when the
-// socket is closed and otherwise counts idle ticks, closing the socket after
-// 21 (a connection attempt is renewed about every 2.2 s).
+// caller waits for (RetrieveHTML). Requests wait in a queue of QueueSlots; one
+// more is dropped. Timer1 ticks every TimerIntervalMs from construction to
+// destruction: each tick first finishes a file fetch whose connection has
+// closed, then runs the service step, which connects for the head of the
+// queue when the socket is closed and otherwise counts idle ticks, closing
+// the socket once they pass IdleTickLimit (so a connection attempt that gets
+// no answer is renewed every IdleTickLimit + 2 ticks).
 //
 // The request is exactly: "GET " path " HTTP/1.0" CRLF "Host: " server CRLF
 // "Accept: */*" CRLF "Connection: close" CRLF CRLF. It goes to Port of the
@@ -22,11 +23,11 @@
 // or not at all: the body of a file fetch streams into a temporary file beside
 // the target, renamed over it when the server has closed the connection. A
 // fetch that fails (no header block, a status other than 2xx, a header block
-// over 64 KiB, an in-memory body over 1 MiB, a body shorter than its
-// "Content-Length:" header declares, a body more than 1 MiB longer than
-// announced, a reset connection, a target that cannot be written) leaves the
-// target as it was, keeps DownDone false and sets DownFailed, with the reason
-// in FailureText. A line that merely contains "Content-Length" (such as
+// over MaxHeaderBlock, an in-memory body over MaxMemoryBody, a body shorter
+// than its "Content-Length:" header declares, a body more than MaxBodyExcess
+// longer than announced, a reset connection, a target that cannot be written)
+// leaves the target as it was, keeps DownDone false and sets DownFailed, with
+// the reason in FailureText. A line that merely contains "Content-Length" (such as
 // "X-Original-Content-Length:") still sets the announced length for progress,
 // but the body is held only to a real "Content-Length:" header.
 //
@@ -114,9 +115,10 @@ public:
     void RetrieveFile(const std::string& Server, const std::string& Url,
                       const std::string& Filename);
     // Queues the request, connects and waits (letting events run) for the
-    // body. An attempt that fails, or has not completed after 15 s by the tick
-    // counter, is abandoned (CloseConnections), followed by a 1 s pause and a
-    // fresh attempt; after 4 attempts the result is empty. Once the program
+    // body. An attempt that fails, or has not completed after
+    // RetrieveHTMLWaitMs by the tick counter, is abandoned (CloseConnections),
+    // followed by a pause of RetrieveHTMLPauseMs and a fresh attempt; after
+    // RetrieveHTMLAttempts attempts the result is empty. Once the program
     // has ended (inside the wait or the pause, Program.h) it returns empty at
     // once without touching this object, which the exit path may have
     // unloaded.

@@ -1,6 +1,10 @@
 #pragma once
 // The file system, as the subsystems use it. Paths are byte strings, passed
-// to the OS unchanged. Nothing here raises: every call reports by result.
+// to the OS unchanged. Nothing here raises: every call reports by result,
+// and a call that fails stores the system's reason in *error when error is
+// given, as "<path>: <reason>" ("/games/a.dat: Permission denied"). A call
+// that succeeds leaves *error alone. Any thread; the objects below belong to
+// one thread at a time.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,14 +18,33 @@ namespace Files {
 char Separator();
 // folder + separator + name (no separator doubled when folder ends in one).
 std::string JoinPath(const std::string& folder, const std::string& name);
+// The folder part of path: "." for a bare name, "/" for a name right under
+// the root.
+std::string ParentFolder(const std::string& path);
+// The last part of path, trailing separators ignored ("b" for "/a/b/").
+std::string BaseName(const std::string& path);
 
 // Length in bytes; -1 when the path does not exist or cannot be queried.
-int64_t FileLength(const std::string& path);
-bool IsDirectory(const std::string& path);
-bool Exists(const std::string& path);
-bool RemoveFile(const std::string& path);
-bool MakeDirectory(const std::string& path);
-bool RemoveFolder(const std::string& path);
+int64_t FileLength(const std::string& path, std::string* error = nullptr);
+// True for a folder (or a link to one); false for anything else and when
+// the path cannot be queried (the reason in *error then).
+bool IsDirectory(const std::string& path, std::string* error = nullptr);
+// True when the path names anything, a dangling link included.
+bool Exists(const std::string& path, std::string* error = nullptr);
+bool RemoveFile(const std::string& path, std::string* error = nullptr);
+// Creates one folder (mode 0777 less the umask).
+bool MakeDirectory(const std::string& path, std::string* error = nullptr);
+bool RemoveFolder(const std::string& path, std::string* error = nullptr);
+// Removes path and, for a folder, everything in it; links are removed, never
+// followed. A path that does not exist counts as removed.
+bool RemoveTree(const std::string& path, std::string* error = nullptr);
+// Renames from to to (replacing a file, or an empty folder, at to).
+bool RenamePath(const std::string& from, const std::string& to, std::string* error = nullptr);
+// Whether two existing paths lie on one file system (so that one can be
+// renamed onto the other); false also when either cannot be queried.
+bool SameFileSystem(const std::string& a, const std::string& b, std::string* error = nullptr);
+// The absolute path without links, "." or ".." of an existing path.
+bool RealPath(const std::string& path, std::string& out, std::string* error = nullptr);
 
 struct DirEntry {
     std::string Name;
@@ -31,13 +54,14 @@ struct DirEntry {
 };
 // The entries of a folder (without "." and ".."), in no particular order.
 // False when the folder cannot be read.
-bool ListDirectory(const std::string& path, std::vector<DirEntry>& out);
+bool ListDirectory(const std::string& path, std::vector<DirEntry>& out,
+                   std::string* error = nullptr);
 
 // Swaps two existing paths in one step (both keep existing throughout).
 // False when the system cannot; nothing has changed then.
-bool ExchangePaths(const std::string& a, const std::string& b);
+bool ExchangePaths(const std::string& a, const std::string& b, std::string* error = nullptr);
 // Flushes a folder's entries (names created, renamed or removed in it) to the device.
-bool SyncDirectory(const std::string& path);
+bool SyncDirectory(const std::string& path, std::string* error = nullptr);
 
 // The directory lookup of path: the entry's own name when path names
 // something other than a folder (a link is looked up through), else "". The
@@ -45,16 +69,26 @@ bool SyncDirectory(const std::string& path);
 std::string Dir(const std::string& path);
 // Creates the folder path and any missing parents (mode 0777 less the
 // umask); true when it exists as a folder afterwards.
-bool MakeFolders(const std::string& path);
+bool MakeFolders(const std::string& path, std::string* error = nullptr);
 // Gives the owner write permission on path (a file or a folder; a link is
 // followed), so that it, or what is in it, can be changed or removed.
-bool MakeWritable(const std::string& path);
+bool MakeWritable(const std::string& path, std::string* error = nullptr);
 // Adds execute permission wherever path has read permission (0644 becomes
 // 0755), so that a stored program can be started.
-bool MakeExecutable(const std::string& path);
+bool MakeExecutable(const std::string& path, std::string* error = nullptr);
 
 // Reads a whole (small) file; false when it cannot.
-bool ReadWholeFile(const std::string& path, std::string& out);
+bool ReadWholeFile(const std::string& path, std::string& out, std::string* error = nullptr);
+
+// A file's size and the time of its last change (of its contents or its
+// attributes): two equal stamps of one open file mean it was left alone in
+// between, as far as the file system can tell.
+struct FileStamp {
+    int64_t Size = -1;
+    int64_t ChangeSeconds = 0;
+    int64_t ChangeNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
 
 // A regular file opened for reading in chunks; closed by the destructor on
 // every path. Opening anything else (a folder, a pipe, a device) fails at
@@ -66,19 +100,30 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    bool Open(const std::string& path);
+    bool Open(const std::string& path, std::string* error = nullptr);
     // Reads up to n bytes; returns the count, 0 at the end, -1 on failure.
-    int64_t Read(void* buffer, size_t n);
+    int64_t Read(void* buffer, size_t n, std::string* error = nullptr);
+    // The open file's stamp now.
+    bool Stamp(FileStamp& out, std::string* error = nullptr) const;
     void Close();
 
 private:
     int Fd_ = -1;
+    std::string Path_;
+};
+
+// Permissions of a file a writer creates, before the umask takes its share.
+enum class NewFileMode {
+    Plain,      // 0666
+    Executable, // 0777
 };
 
 // Writes a file whole or not at all: the bytes go to a temporary file in the
-// target's folder, and Commit() renames it over the target. Until Commit the
-// target is untouched; a failed write, Abort() or the destructor remove the
-// temporary file.
+// target's folder, and Commit() renames it over the target. The temporary
+// file's name does not grow with the target's (see TemporaryFiles.h), and it
+// is removed if the program is ended by a signal. Until Commit the target is
+// untouched; a failed write, a failed Commit, Abort() or the destructor remove
+// the temporary file. Errors name the target.
 class AtomicFileWriter {
 public:
     AtomicFileWriter() = default;
@@ -87,26 +132,31 @@ public:
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     // Creates the temporary file for target; false when it cannot.
-    bool Begin(const std::string& target);
+    bool Begin(const std::string& target, std::string* error = nullptr);
+    bool Begin(const std::string& target, NewFileMode mode, std::string* error = nullptr);
     // Appends bytes; false (and the writer is failed) when they cannot be written.
-    bool Write(const void* data, size_t n);
+    bool Write(const void* data, size_t n, std::string* error = nullptr);
     // Flushes the data to the device before Commit (optional; costs time).
-    bool Sync();
-    // Renames the temporary file over the target; false when it fails, and
-    // the temporary file is then removed.
-    bool Commit();
+    bool Sync(std::string* error = nullptr);
+    // Closes the temporary file and renames it over the target; false when
+    // either fails, and the temporary file is then removed.
+    bool Commit(std::string* error = nullptr);
     void Abort();
     bool IsOpen() const { return Fd_ >= 0; }
     const std::string& TemporaryPath() const { return TempPath_; }
 
 private:
+    bool Fail(int code, std::string* error);
+
     int Fd_ = -1;
+    int Registration_ = -1;
     std::string Target_;
     std::string TempPath_;
 };
 
 // Writes a whole file atomically as above.
-bool WriteWholeFile(const std::string& path, const std::string& bytes);
+bool WriteWholeFile(const std::string& path, const std::string& bytes,
+                    std::string* error = nullptr);
 
 } // namespace Files
 

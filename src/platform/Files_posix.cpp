@@ -1,7 +1,11 @@
 #include "platform/Files.h"
 
+#include "platform/PosixError.h"
+
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h> // renameat2
@@ -22,38 +26,113 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + Separator() + name;
 }
 
-int64_t FileLength(const std::string& path) {
+namespace {
+
+// path without trailing separators (the root stays "/").
+std::string Trimmed(const std::string& path) {
+    std::string out = path;
+    while (out.size() > 1 && out.back() == '/')
+        out.pop_back();
+    return out;
+}
+
+} // namespace
+
+std::string ParentFolder(const std::string& path) {
+    const std::string trimmed = Trimmed(path);
+    const auto slash = trimmed.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return Trimmed(trimmed.substr(0, slash));
+}
+
+std::string BaseName(const std::string& path) {
+    const std::string trimmed = Trimmed(path);
+    const auto slash = trimmed.rfind('/');
+    if (slash == std::string::npos || trimmed == "/")
+        return trimmed;
+    return trimmed.substr(slash + 1);
+}
+
+int64_t FileLength(const std::string& path, std::string* error) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        return -1;
+        return ReportError(error, path, errno), -1;
     return static_cast<int64_t>(st.st_size);
 }
 
-bool IsDirectory(const std::string& path) {
+bool IsDirectory(const std::string& path, std::string* error) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::stat(path.c_str(), &st) != 0)
+        return ReportError(error, path, errno);
+    if (!S_ISDIR(st.st_mode))
+        return ReportError(error, path, ENOTDIR);
+    return true;
 }
 
-bool Exists(const std::string& path) {
+bool Exists(const std::string& path, std::string* error) {
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
+    return ::lstat(path.c_str(), &st) == 0 || ReportError(error, path, errno);
 }
 
-bool RemoveFile(const std::string& path) {
-    return ::unlink(path.c_str()) == 0;
-}
-bool MakeDirectory(const std::string& path) {
-    return ::mkdir(path.c_str(), 0777) == 0;
-}
-bool RemoveFolder(const std::string& path) {
-    return ::rmdir(path.c_str()) == 0;
+bool RemoveFile(const std::string& path, std::string* error) {
+    return ::unlink(path.c_str()) == 0 || ReportError(error, path, errno);
 }
 
-bool ListDirectory(const std::string& path, std::vector<DirEntry>& out) {
+bool MakeDirectory(const std::string& path, std::string* error) {
+    return ::mkdir(path.c_str(), 0777) == 0 || ReportError(error, path, errno);
+}
+
+bool RemoveFolder(const std::string& path, std::string* error) {
+    return ::rmdir(path.c_str()) == 0 || ReportError(error, path, errno);
+}
+
+bool RemoveTree(const std::string& path, std::string* error) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT || ReportError(error, path, errno);
+    if (!S_ISDIR(st.st_mode))
+        return ::unlink(path.c_str()) == 0 || errno == ENOENT || ReportError(error, path, errno);
+    std::vector<DirEntry> entries;
+    if (!ListDirectory(path, entries, error))
+        return false;
+    bool ok = true;
+    for (const DirEntry& e : entries)
+        ok = RemoveTree(JoinPath(path, e.Name), ok ? error : nullptr) && ok;
+    return RemoveFolder(path, ok ? error : nullptr) && ok;
+}
+
+bool RenamePath(const std::string& from, const std::string& to, std::string* error) {
+    return ::rename(from.c_str(), to.c_str()) == 0 || ReportError(error, to, errno);
+}
+
+bool SameFileSystem(const std::string& a, const std::string& b, std::string* error) {
+    struct stat sa {};
+    struct stat sb {};
+    if (::stat(a.c_str(), &sa) != 0)
+        return ReportError(error, a, errno);
+    if (::stat(b.c_str(), &sb) != 0)
+        return ReportError(error, b, errno);
+    return sa.st_dev == sb.st_dev;
+}
+
+bool RealPath(const std::string& path, std::string& out, std::string* error) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr)
+        return ReportError(error, path, errno);
+    out = resolved;
+    std::free(resolved);
+    return true;
+}
+
+bool ListDirectory(const std::string& path, std::vector<DirEntry>& out, std::string* error) {
     out.clear();
     DIR* dir = ::opendir(path.c_str());
     if (dir == nullptr)
-        return false;
+        return ReportError(error, path, errno);
+    errno = 0;
     while (dirent* e = ::readdir(dir)) {
         std::string name = e->d_name;
         if (name == "." || name == "..")
@@ -67,25 +146,28 @@ bool ListDirectory(const std::string& path, std::vector<DirEntry>& out) {
             entry.IsRegular = S_ISREG(st.st_mode);
         }
         out.push_back(std::move(entry));
+        errno = 0;
     }
+    const int code = errno;
     ::closedir(dir);
-    return true;
+    return code == 0 || ReportError(error, path, code);
 }
 
-bool ExchangePaths(const std::string& a, const std::string& b) {
+bool ExchangePaths(const std::string& a, const std::string& b, std::string* error) {
 #ifdef RENAME_EXCHANGE
-    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0 ||
+           ReportError(error, b, errno);
 #else
-    (void)a, (void)b;
-    return false;
+    (void)a;
+    return ReportError(error, b, ENOSYS);
 #endif
 }
 
-bool SyncDirectory(const std::string& path) {
+bool SyncDirectory(const std::string& path, std::string* error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
+        return ReportError(error, path, errno);
+    const bool ok = ::fsync(fd) == 0 || ReportError(error, path, errno);
     ::close(fd);
     return ok;
 }
@@ -98,39 +180,41 @@ std::string Dir(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool MakeWritable(const std::string& path) {
+bool MakeWritable(const std::string& path, std::string* error) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 &&
-           ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+    return (::stat(path.c_str(), &st) == 0 &&
+            ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0) ||
+           ReportError(error, path, errno);
 }
 
-bool MakeFolders(const std::string& path) {
+bool MakeFolders(const std::string& path, std::string* error) {
     for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
         const std::string part = path.substr(0, at);
         if (!part.empty() && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
-            return false;
+            return ReportError(error, part, errno);
         if (at == std::string::npos)
             break;
     }
-    return IsDirectory(path);
+    return IsDirectory(path, error);
 }
 
-bool MakeExecutable(const std::string& path) {
+bool MakeExecutable(const std::string& path, std::string* error) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        return false;
+        return ReportError(error, path, errno);
     const mode_t mode = st.st_mode & 07777;
-    return ::chmod(path.c_str(), mode | ((mode & 0444) >> 2)) == 0;
+    return ::chmod(path.c_str(), mode | ((mode & 0444) >> 2)) == 0 ||
+           ReportError(error, path, errno);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
+bool ReadWholeFile(const std::string& path, std::string& out, std::string* error) {
     InputFile in;
-    if (!in.Open(path))
+    if (!in.Open(path, error))
         return false;
     out.clear();
     char buf[65536];
     for (;;) {
-        int64_t n = in.Read(buf, sizeof buf);
+        int64_t n = in.Read(buf, sizeof buf, error);
         if (n < 0)
             return false;
         if (n == 0)
@@ -143,124 +227,61 @@ InputFile::~InputFile() {
     Close();
 }
 
-bool InputFile::Open(const std::string& path) {
+bool InputFile::Open(const std::string& path, std::string* error) {
     Close();
     // Non-blocking, so that opening a pipe does not wait for a writer.
     Fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (Fd_ < 0)
-        return false;
+        return ReportError(error, path, errno);
     struct stat st {};
-    if (::fstat(Fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(Fd_, &st) != 0) {
+        const int code = errno;
         Close();
-        return false;
+        return ReportError(error, path, code);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        Close();
+        if (S_ISDIR(st.st_mode))
+            return ReportError(error, path, EISDIR);
+        return ReportText(error, path, "not a regular file");
     }
     const int flags = ::fcntl(Fd_, F_GETFL);
     if (flags < 0 || ::fcntl(Fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int code = errno;
         Close();
-        return false;
+        return ReportError(error, path, code);
     }
+    Path_ = path;
     return true;
 }
 
-int64_t InputFile::Read(void* buffer, size_t n) {
+int64_t InputFile::Read(void* buffer, size_t n, std::string* error) {
     if (Fd_ < 0)
-        return -1;
+        return ReportError(error, Path_, EBADF), -1;
     for (;;) {
         ssize_t got = ::read(Fd_, buffer, n);
         if (got < 0 && errno == EINTR)
             continue;
+        if (got < 0)
+            ReportError(error, Path_, errno);
         return static_cast<int64_t>(got);
     }
+}
+
+bool InputFile::Stamp(FileStamp& out, std::string* error) const {
+    struct stat st {};
+    if (Fd_ < 0 || ::fstat(Fd_, &st) != 0)
+        return ReportError(error, Path_, Fd_ < 0 ? EBADF : errno);
+    out.Size = static_cast<int64_t>(st.st_size);
+    out.ChangeSeconds = static_cast<int64_t>(st.st_ctim.tv_sec);
+    out.ChangeNanoseconds = static_cast<int64_t>(st.st_ctim.tv_nsec);
+    return true;
 }
 
 void InputFile::Close() {
     if (Fd_ >= 0)
         ::close(Fd_);
     Fd_ = -1;
-}
-
-AtomicFileWriter::~AtomicFileWriter() {
-    Abort();
-}
-
-bool AtomicFileWriter::Begin(const std::string& target) {
-    Abort();
-    std::string folder = ".";
-    std::string name = target;
-    auto slash = target.rfind('/');
-    if (slash != std::string::npos) {
-        folder = target.substr(0, slash == 0 ? 1 : slash);
-        name = target.substr(slash + 1);
-    }
-    std::string pattern = JoinPath(folder, "." + name + ".part-XXXXXX");
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    int fd = ::mkostemp(buf.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    ::fchmod(fd, 0644);
-    Fd_ = fd;
-    Target_ = target;
-    TempPath_ = buf.data();
-    return true;
-}
-
-bool AtomicFileWriter::Write(const void* data, size_t n) {
-    if (Fd_ < 0)
-        return false;
-    const char* p = static_cast<const char*>(data);
-    while (n > 0) {
-        ssize_t put = ::write(Fd_, p, n);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            Abort();
-            return false;
-        }
-        p += put;
-        n -= static_cast<size_t>(put);
-    }
-    return true;
-}
-
-bool AtomicFileWriter::Sync() {
-    if (Fd_ < 0)
-        return false;
-    if (::fsync(Fd_) != 0) {
-        Abort();
-        return false;
-    }
-    return true;
-}
-
-bool AtomicFileWriter::Commit() {
-    if (Fd_ < 0)
-        return false;
-    int fd = Fd_;
-    Fd_ = -1;
-    if (::close(fd) != 0 || ::rename(TempPath_.c_str(), Target_.c_str()) != 0) {
-        ::unlink(TempPath_.c_str());
-        TempPath_.clear();
-        return false;
-    }
-    TempPath_.clear();
-    return true;
-}
-
-void AtomicFileWriter::Abort() {
-    if (Fd_ >= 0) {
-        ::close(Fd_);
-        Fd_ = -1;
-    }
-    if (!TempPath_.empty()) {
-        ::unlink(TempPath_.c_str());
-        TempPath_.clear();
-    }
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    AtomicFileWriter w;
-    return w.Begin(path) && w.Write(bytes.data(), bytes.size()) && w.Commit();
 }
 
 } // namespace Files

@@ -226,7 +226,7 @@ TEST_F(InstallFlow, FailuresTakeTheErrorExitAndKeepTheSettings) {
         {"an unsafe name",
          [&] {
              WriteFile(Served.File("crc/dta.lst"),
-                       EncodeFileList(9, {{"../evil\x1B.pak", 1}, {"a.pak", 2}}, 0));
+                       EncodeFileList(9, {{"a.pak", 2}, {"../evil\x1B.pak", 1}}));
          },
          "Failure (../evil\\x1B.pak)!",
          {"/crc/index.php?h=3", "/crc/dta.lst"}},

@@ -1,8 +1,14 @@
 #include "platform/Files.h"
+#include "platform/TemporaryFiles.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ostrak;
 
@@ -54,4 +60,193 @@ TEST(Files, ExchangePathsSwapsTwoFolders) {
     EXPECT_EQ(TempDir::Read(dir.File("b/one")), "1");
     EXPECT_FALSE(Files::ExchangePaths(dir.File("a"), dir.File("missing")));
     EXPECT_TRUE(Files::SyncDirectory(dir.Path()));
+}
+
+namespace {
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<Files::DirEntry> entries;
+    EXPECT_TRUE(Files::ListDirectory(folder, entries));
+    std::vector<std::string> names;
+    for (const auto& e : entries)
+        names.push_back(e.Name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Reason(const std::string& path, int code) {
+    return path + ": " + std::strerror(code);
+}
+
+// The descriptor this process holds open on path, -1 when none.
+int DescriptorOf(const std::string& path) {
+    for (int fd = 0; fd < 1024; ++fd) {
+        char link[4096];
+        const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+        const ssize_t n = ::readlink(proc.c_str(), link, sizeof link);
+        if (n > 0 && std::string(link, static_cast<size_t>(n)) == path)
+            return fd;
+    }
+    return -1;
+}
+
+} // namespace
+
+// Every call that fails says why, as the system does, naming the path.
+TEST(Files, FailuresCarryTheSystemsReason) {
+    TempDir dir;
+    const std::string file = dir.Write("file", "abc");
+    const std::string missing = dir.File("missing");
+    ASSERT_TRUE(Files::MakeDirectory(dir.File("full")));
+    dir.Write("full/one", "1");
+
+    ::mkfifo(dir.File("pipe").c_str(), 0644);
+    std::vector<Files::DirEntry> entries;
+    std::string text, real;
+    Files::InputFile in;
+    const struct {
+        const char* what;
+        std::function<bool(std::string*)> call;
+        std::string expected;
+    } cases[] = {
+        {"length", [&](std::string* e) { return Files::FileLength(missing, e) >= 0; },
+         Reason(missing, ENOENT)},
+        {"is directory", [&](std::string* e) { return Files::IsDirectory(file, e); },
+         Reason(file, ENOTDIR)},
+        {"exists", [&](std::string* e) { return Files::Exists(missing, e); },
+         Reason(missing, ENOENT)},
+        {"delete", [&](std::string* e) { return Files::RemoveFile(missing, e); },
+         Reason(missing, ENOENT)},
+        {"make folder", [&](std::string* e) { return Files::MakeDirectory(file, e); },
+         Reason(file, EEXIST)},
+        {"remove folder", [&](std::string* e) { return Files::RemoveFolder(dir.File("full"), e); },
+         Reason(dir.File("full"), ENOTEMPTY)},
+        {"rename", [&](std::string* e) { return Files::RenamePath(missing, file, e); },
+         Reason(file, ENOENT)},
+        {"real path", [&](std::string* e) { return Files::RealPath(missing, real, e); },
+         Reason(missing, ENOENT)},
+        {"list", [&](std::string* e) { return Files::ListDirectory(file, entries, e); },
+         Reason(file, ENOTDIR)},
+        {"exchange", [&](std::string* e) { return Files::ExchangePaths(file, missing, e); },
+         Reason(missing, ENOENT)},
+        {"sync folder", [&](std::string* e) { return Files::SyncDirectory(missing, e); },
+         Reason(missing, ENOENT)},
+        {"read a folder", [&](std::string* e) { return Files::ReadWholeFile(dir.Path(), text, e); },
+         Reason(dir.Path(), EISDIR)},
+        {"open a pipe", [&](std::string* e) { return in.Open(dir.File("pipe"), e); },
+         dir.File("pipe") + ": not a regular file"},
+        {"make folders", [&](std::string* e) { return Files::MakeFolders(file + "/sub", e); },
+         Reason(file + "/sub", ENOTDIR)},
+        {"make writable", [&](std::string* e) { return Files::MakeWritable(missing, e); },
+         Reason(missing, ENOENT)},
+        {"make executable", [&](std::string* e) { return Files::MakeExecutable(missing, e); },
+         Reason(missing, ENOENT)},
+        {"write into a missing folder",
+         [&](std::string* e) { return Files::WriteWholeFile(dir.File("no/file"), "x", e); },
+         Reason(dir.File("no/file"), ENOENT)},
+    };
+    for (const auto& c : cases) {
+        std::string error = "untouched";
+        EXPECT_FALSE(c.call(nullptr)) << c.what;
+        EXPECT_FALSE(c.call(&error)) << c.what;
+        EXPECT_EQ(error, c.expected) << c.what;
+    }
+    // A call that succeeds leaves the text alone.
+    std::string error = "untouched";
+    EXPECT_EQ(Files::FileLength(file, &error), 3);
+    EXPECT_TRUE(Files::ReadWholeFile(file, text, &error));
+    EXPECT_EQ(error, "untouched");
+}
+
+// The temporary name is the same 19 bytes whatever the target's name, so
+// names up to the system's 255 bytes can be written; one byte more fails at
+// the rename, with the reason, and leaves nothing behind.
+TEST(Files, AtomicWriterTakesNamesUpTo255Bytes) {
+    TempDir dir;
+    for (size_t length : {size_t{1}, size_t{242}, size_t{243}, size_t{255}, size_t{256}}) {
+        SCOPED_TRACE(length);
+        const std::string target = dir.File(std::string(length, 'n'));
+        Files::AtomicFileWriter w;
+        std::string error;
+        ASSERT_TRUE(w.Begin(target, &error)) << error;
+        const std::string tempName = w.TemporaryPath().substr(dir.Path().size() + 1);
+        EXPECT_TRUE(Files::IsTemporaryName(tempName)) << tempName;
+        EXPECT_EQ(tempName.size(), 19u);
+        ASSERT_TRUE(w.Write("data", 4));
+        if (length <= 255) {
+            EXPECT_TRUE(w.Commit(&error)) << error;
+            EXPECT_EQ(TempDir::Read(target), "data");
+            ASSERT_TRUE(Files::RemoveFile(target));
+        } else {
+            EXPECT_FALSE(w.Commit(&error));
+            EXPECT_EQ(error, Reason(target, ENAMETOOLONG));
+        }
+        EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{});
+    }
+}
+
+// Whichever step of Commit fails, the temporary file goes and the target
+// stays as it was.
+TEST(Files, FailedCommitRemovesTheTemporaryFile) {
+    TempDir dir;
+    const std::string folderTarget = dir.File("target.dat");
+    ASSERT_TRUE(Files::MakeDirectory(folderTarget));
+    dir.Write("target.dat/inside", "kept");
+    const struct {
+        const char* what;
+        std::string target;
+        std::function<void(Files::AtomicFileWriter&)> interfere;
+        int code;
+    } cases[] = {
+        {"rename onto a folder", folderTarget, [](Files::AtomicFileWriter&) {}, EISDIR},
+        {"rename onto an empty folder", dir.File("empty"),
+         [&](Files::AtomicFileWriter&) { ASSERT_TRUE(Files::MakeDirectory(dir.File("empty"))); },
+         EISDIR},
+        {"close", dir.File("closed.dat"),
+         [](Files::AtomicFileWriter& w) {
+             // The descriptor closed behind the writer's back: close() fails.
+             const int fd = DescriptorOf(w.TemporaryPath());
+             ASSERT_GE(fd, 0);
+             ::close(fd);
+         },
+         EBADF},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Files::AtomicFileWriter w;
+        ASSERT_TRUE(w.Begin(c.target));
+        ASSERT_TRUE(w.Write("new", 3));
+        const std::string temp = w.TemporaryPath();
+        c.interfere(w);
+        std::string error;
+        EXPECT_FALSE(w.Commit(&error));
+        EXPECT_EQ(error, Reason(c.target, c.code));
+        EXPECT_FALSE(Files::Exists(temp));
+        EXPECT_EQ(w.TemporaryPath(), "");
+    }
+    EXPECT_EQ(TempDir::Read(dir.File("target.dat/inside")), "kept");
+    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"empty", "target.dat"}));
+}
+
+// New files get 0666 (0777 for an executable) less the umask, like any file
+// a program creates, also when they replace a file with other permissions.
+TEST(Files, AtomicWriterCreatesFilesUnderTheUmask) {
+    TempDir dir;
+    const std::string target = dir.Write("game.dat", "old");
+    ::chmod(target.c_str(), 0600);
+    const mode_t saved = ::umask(022);
+    for (mode_t mask : {mode_t{0}, mode_t{002}, mode_t{022}, mode_t{077}}) {
+        for (auto mode : {Files::NewFileMode::Plain, Files::NewFileMode::Executable}) {
+            ::umask(mask);
+            Files::AtomicFileWriter w;
+            const bool written = w.Begin(target, mode) && w.Write("x", 1) && w.Commit();
+            ::umask(022);
+            ASSERT_TRUE(written);
+            struct stat st {};
+            ASSERT_EQ(::stat(target.c_str(), &st), 0);
+            const mode_t wanted = (mode == Files::NewFileMode::Plain ? 0666 : 0777) & ~mask;
+            EXPECT_EQ(st.st_mode & 07777, wanted) << std::oct << "umask " << mask;
+        }
+    }
+    ::umask(saved);
 }

@@ -1,11 +1,13 @@
 #pragma once
 // Helpers of the ostrak_release tests: running the built tool and looking at
 // the folders it reads and writes.
+#include "checksum/clsCRC.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -35,12 +37,23 @@ inline std::string RandomBytes(size_t n, unsigned seed) {
     return out;
 }
 
+// The checksum text of bytes (CRC-32, signed decimal).
+inline std::string CrcText(const std::string& bytes) {
+    return ChecksumText(clsCRC().CalculateString(bytes));
+}
+
 // A release folder with the game executable and the three support libraries.
+inline void WriteFixedFiles(const std::string& folder) {
+    const auto write = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
+    };
+    write("ostrak.exe", "MZ" + RandomBytes(3000, 1));
+    write("CGZipLibrary.dll", "MZ cgzip");
+    write("gdiplus.dll", "MZ gdiplus");
+    write("Unzip32.dll", "MZ unzip");
+}
 inline void WriteFixedFiles(const TempDir& source) {
-    source.Write("ostrak.exe", "MZ" + RandomBytes(3000, 1));
-    source.Write("CGZipLibrary.dll", "MZ cgzip");
-    source.Write("gdiplus.dll", "MZ gdiplus");
-    source.Write("Unzip32.dll", "MZ unzip");
+    WriteFixedFiles(source.Path());
 }
 
 } // namespace ostrak

@@ -150,7 +150,8 @@ TEST(ReleaseRefuses, UnreadableFile) {
     args.insert(args.end(), {OSTRAK_RELEASE_BIN, source.Path(), out.File("new")});
     const ProcessResult r = RunProcess(args);
     EXPECT_EQ(r.ExitCode, 1) << r.Err;
-    EXPECT_EQ(r.Err, "ostrak_release: " + source.File("secret.pak") + ": cannot be read\n");
+    EXPECT_EQ(r.Err,
+              "ostrak_release: cannot read " + source.File("secret.pak") + ": Permission denied\n");
     EXPECT_EQ(FolderNames(out.Path()), std::vector<std::string>{});
 }
 
@@ -179,8 +180,84 @@ TEST(ReleaseRefuses, WrongCommandLines) {
         {{source.Path(), out.Path(), "--seed"}, "--seed"},
         {{source.Path(), out.Path(), "--fast"}, "--fast"},
         {{source.Path()}, "OUT_DIR"},
-        {{}, "OUT_DIR"},
     };
     for (const auto& c : cases)
         ExpectRefused(c.args, out.Path(), c.culprit, 2);
+}
+
+// Names a Windows player's folder cannot hold are refused; the names one
+// step past each rule are published.
+TEST(ReleaseRefuses, NamesWindowsCannotHold) {
+    const struct {
+        std::vector<std::string> names;
+        std::string culprit;
+        std::string why;
+    } refused[] = {
+        {{"CON"}, "CON", "device name"},
+        {{"con.txt"}, "con.txt", "device name"},
+        {{"Nul.tar.gz"}, "Nul.tar.gz", "device name"},
+        {{"aux"}, "aux", "device name"},
+        {{"PRN.dat"}, "PRN.dat", "device name"},
+        {{"COM1"}, "COM1", "device name"},
+        {{"com9.pak"}, "com9.pak", "device name"},
+        {{"LPT1.txt"}, "LPT1.txt", "device name"},
+        {{"lpt9"}, "lpt9", "device name"},
+        {{"level."}, "level.", "ends in a dot"},
+        {{"a:b.pak"}, "a:b.pak", "\":\""},
+        {{"a*b.pak"}, "a*b.pak", "\"*\""},
+        {{"a\"b.pak"}, "a\"b.pak", "\"\"\""},
+        {{"a<b.pak"}, "a<b.pak", "\"<\""},
+        {{"a>b.pak"}, "a>b.pak", "\">\""},
+        {{"a|b.pak"}, "a|b.pak", "\"|\""},
+        {{"Data.pak", "data.pak"}, "data.pak", "only in letter case"},
+        {{"DTA.LST"}, "DTA.LST", "only in letter case"},
+        {{"Index.php"}, "Index.php", "only in letter case"},
+        {{"\xC9t\xC9.pak", "\xE9t\xE9.pak"}, "\\xE9t\\xE9.pak", "only in letter case"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.culprit);
+        TempDir source, out;
+        WriteFixedFiles(source);
+        for (const std::string& name : c.names)
+            source.Write(name, "x");
+        const ProcessResult r = RunRelease({source.Path(), out.Path()});
+        EXPECT_EQ(r.ExitCode, 1) << r.Err;
+        EXPECT_NE(r.Err.find(c.culprit + ": "), std::string::npos) << r.Err;
+        EXPECT_NE(r.Err.find(c.why), std::string::npos) << r.Err;
+        EXPECT_EQ(FolderNames(out.Path()), std::vector<std::string>{});
+    }
+
+    TempDir source, out;
+    WriteFixedFiles(source);
+    const std::vector<std::string> allowed = {"COM10.dat", "com0",  "LPT0.txt", "CONSOLE.txt",
+                                              "nul_x.dat", "con-x", ".aux",     "a.b.c"};
+    for (const std::string& name : allowed)
+        source.Write(name, "x");
+    const ProcessResult r = RunRelease({source.Path(), out.Path()});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    for (const std::string& name : allowed)
+        EXPECT_EQ(TempDir::Read(out.File("crc/" + name)), "x") << name;
+}
+
+// OUT_DIR must not be SOURCE_DIR or lie inside it, however it is spelt: the
+// second run would find the published tree among the game files. Refused
+// before anything is written.
+TEST(ReleaseRefuses, OutDirInsideSourceDir) {
+    TempDir root;
+    const std::string source = root.File("src");
+    ASSERT_TRUE(std::filesystem::create_directory(source));
+    WriteFixedFiles(source);
+    ASSERT_EQ(::symlink(source.c_str(), root.File("link").c_str()), 0);
+    for (const std::string& outDir : {source, source + "/", source + "/out", source + "/.",
+                                      root.File("link") + "/new", root.File("src/../src/deeper")}) {
+        SCOPED_TRACE(outDir);
+        const ProcessResult r = RunRelease({source, outDir});
+        EXPECT_EQ(r.ExitCode, 1) << r.Err;
+        EXPECT_NE(r.Err.find("is SOURCE_DIR or inside it"), std::string::npos) << r.Err;
+        EXPECT_EQ(FolderNames(source).size(), 4u);
+        EXPECT_EQ(FolderNames(root.Path()), (std::vector<std::string>{"link", "src"}));
+    }
+    // A folder beside it whose name merely starts the same is fine.
+    const ProcessResult r = RunRelease({source, root.File("src2")});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
 }

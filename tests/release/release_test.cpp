@@ -1,5 +1,4 @@
 #include "ReleaseTool.h"
-#include "checksum/clsCRC.h"
 #include "filelist/FileListReader.h"
 #include "filelist/FileListWriter.h"
 
@@ -16,6 +15,14 @@ const std::map<std::string, std::string> GameFiles = {
     {"music1.ogg", RandomBytes(2500000, 3)}, // larger than one copy chunk
     {"\xE9t\xE9.txt", "accented name"},
 };
+
+// The entries the list of GameFiles holds, in the order of the list.
+std::vector<FileListEntry> ListedEntries() {
+    std::vector<FileListEntry> entries;
+    for (const auto& [name, bytes] : GameFiles)
+        entries.push_back({name, clsCRC().CalculateString(bytes)});
+    return entries;
+}
 
 void WriteGameFiles(const TempDir& source) {
     WriteFixedFiles(source);
@@ -43,11 +50,10 @@ TEST(Release, PublishesTheTree) {
         EXPECT_EQ(TempDir::Read(crc + "/" + name), TempDir::Read(source.File(name))) << name;
 
     const std::string version = TempDir::Read(crc + "/index.php");
-    EXPECT_EQ(version,
-              ChecksumText(clsCRC().CalculateString(TempDir::Read(source.File("ostrak.exe")))));
+    EXPECT_EQ(version, CrcText(TempDir::Read(source.File("ostrak.exe"))));
     const std::string list = TempDir::Read(crc + "/dta.lst");
-    EXPECT_EQ(ChecksumText(clsCRC().CalculateString(list)), version);
-    EXPECT_EQ(static_cast<uint8_t>(list[0]), 37);
+    EXPECT_EQ(list, EncodeFileList(37, ListedEntries()));
+    EXPECT_NE(CrcText(list), version);
 
     FileListTable table;
     ASSERT_TRUE(ReadFileList(crc + "/dta.lst", table));
@@ -56,11 +62,53 @@ TEST(Release, PublishesTheTree) {
     int i = 0;
     for (const auto& [name, bytes] : GameFiles) {
         EXPECT_EQ(table.EntryNames[i], name);
-        EXPECT_EQ(ChecksumText(table.EntryChecksums[i]),
-                  ChecksumText(clsCRC().CalculateString(bytes)))
-            << name;
+        EXPECT_EQ(ChecksumText(table.EntryChecksums[i]), CrcText(bytes)) << name;
         ++i;
     }
+    // What the tool prints of names is printable ASCII, odd bytes escaped.
+    EXPECT_NE(r.Out.find(" \\xE9t\\xE9.txt\n"), std::string::npos) << r.Out;
+    EXPECT_TRUE(std::all_of(r.Out.begin(), r.Out.end(),
+                            [](char c) { return c == '\n' || (c >= 32 && c < 127); }));
+}
+
+// A release that changes only data files keeps the version text, so its
+// list must not pass for the one installed copies already hold: the list's
+// checksum text is never the version text.
+TEST(Release, DataOnlyReleaseGivesANewList) {
+    TempDir source, out;
+    WriteGameFiles(source);
+    ASSERT_EQ(RunRelease({source.Path(), out.Path(), "--seed", "37"}).ExitCode, 0);
+    const std::string version = TempDir::Read(out.File("crc/index.php"));
+    const std::string first = TempDir::Read(out.File("crc/dta.lst"));
+    source.Write("Data2.pak", "second, changed");
+    ASSERT_EQ(RunRelease({source.Path(), out.Path(), "--seed", "37"}).ExitCode, 0);
+    EXPECT_EQ(TempDir::Read(out.File("crc/index.php")), version);
+    const std::string second = TempDir::Read(out.File("crc/dta.lst"));
+    EXPECT_NE(second, first);
+    for (const std::string& list : {first, second})
+        EXPECT_NE(CrcText(list), version);
+}
+
+// Should the list's checksum text equal the version text by chance, one
+// byte more makes it differ; the reader ignores it. (Here by construction:
+// the game executable is a copy of the list the same files and seed give.)
+TEST(Release, ListMatchingTheVersionByChanceGetsOneMoreByte) {
+    TempDir source, out;
+    WriteGameFiles(source);
+    ASSERT_EQ(RunRelease({source.Path(), out.Path(), "--seed", "7"}).ExitCode, 0);
+    const std::string plain = TempDir::Read(out.File("crc/dta.lst"));
+    source.Write("ostrak.exe", plain);
+    const ProcessResult r = RunRelease({source.Path(), out.Path(), "--seed", "7"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    const std::string version = TempDir::Read(out.File("crc/index.php"));
+    EXPECT_EQ(version, CrcText(plain));
+    const std::string list = TempDir::Read(out.File("crc/dta.lst"));
+    ASSERT_EQ(list.size(), plain.size() + 1);
+    EXPECT_EQ(list.substr(0, plain.size()), plain);
+    EXPECT_NE(CrcText(list), version);
+    FileListTable table;
+    ASSERT_TRUE(ReadFileList(out.File("crc/dta.lst"), table));
+    EXPECT_EQ(table.EntryCount, GameFiles.size());
 }
 
 TEST(Release, DumpPrintsSeedCountAndEntries) {
@@ -71,20 +119,26 @@ TEST(Release, DumpPrintsSeedCountAndEntries) {
     ASSERT_EQ(RunRelease({source.Path(), out.Path(), "--seed=200"}).ExitCode, 0);
     const ProcessResult r = RunRelease({"--dump", out.File("crc/dta.lst")});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(r.Out, "seed: 200\ncount: 2\n-873187034 a.pak\n" +
-                         ChecksumText(clsCRC().CalculateString("bee")) + " b.pak\n");
+    EXPECT_EQ(r.Out, "seed: 200\ncount: 2\n-873187034 a.pak\n" + CrcText("bee") + " b.pak\n");
 }
 
-// A list from elsewhere may name odd files: the dump shows them on one line
-// each and marks them.
-TEST(Release, DumpMarksUnsafeNames) {
+// A list from elsewhere may name odd files: the dump shows each on one line,
+// every byte that is not printable ASCII escaped (0x9B alone starts a
+// terminal command on some terminals), and marks the unsafe ones.
+TEST(Release, DumpEscapesAndMarksOddNames) {
     TempDir dir;
-    const std::string path =
-        dir.Write("dta.lst", EncodeFileList(9, {{"ok.pak", 1}, {"..", 2}, {"a\nb", -3}}, 0));
+    const std::vector<FileListEntry> entries = {{"ok.pak", 1},
+                                                {"..", 2},
+                                                {"a\nb", -3},
+                                                {"\xE9t\xE9.ogg", 4},
+                                                {"\x9B" + std::string("2Jx.pak"), 5},
+                                                {"\x1B]0;t\x07", 6}};
+    const std::string path = dir.Write("dta.lst", EncodeFileList(9, entries));
     const ProcessResult r = RunRelease({"--dump", path});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(r.Out,
-              "seed: 9\ncount: 3\n1 ok.pak\n2 ..  (unsafe name)\n-3 a\\x0Ab  (unsafe name)\n");
+    EXPECT_EQ(r.Out, "seed: 9\ncount: 6\n1 ok.pak\n2 ..  (unsafe name)\n"
+                     "-3 a\\x0Ab  (unsafe name)\n4 \\xE9t\\xE9.ogg\n5 \\x9B2Jx.pak\n"
+                     "6 \\x1B]0;t\\x07  (unsafe name)\n");
 }
 
 TEST(Release, DumpRefusesWhatIsNotAList) {
@@ -168,4 +222,52 @@ TEST(Release, HelpExplainsUsage) {
     EXPECT_EQ(r.ExitCode, 0);
     EXPECT_NE(r.Out.find("ostrak_release SOURCE_DIR OUT_DIR [--seed N]"), std::string::npos);
     EXPECT_NE(r.Out.find("--dump LIST"), std::string::npos);
+    EXPECT_NE(r.Out.find("one byte is appended"), std::string::npos);
+}
+
+// Without arguments the tool shows how to call it, not only what is wrong.
+TEST(Release, NoArgumentsPrintsTheUsage) {
+    const ProcessResult r = RunRelease({});
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_EQ(r.Out, "");
+    for (const char* line : {"Usage:\n", "  ostrak_release SOURCE_DIR OUT_DIR [--seed N]\n",
+                             "  ostrak_release --dump LIST\n", "  ostrak_release --help\n"})
+        EXPECT_NE(r.Err.find(line), std::string::npos) << line << r.Err;
+}
+
+// A dta.lst or index.php in the source is never copied (new ones are
+// written), so an empty one is no reason to refuse the release.
+TEST(Release, EmptyListAndVersionPageInTheSourceAreSkipped) {
+    TempDir source, out;
+    WriteFixedFiles(source);
+    source.Write("a.pak", "a");
+    source.Write("dta.lst", "");
+    source.Write("index.php", "");
+    const ProcessResult r = RunRelease({source.Path(), out.Path()});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_NE(r.Err.find("dta.lst is not copied"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("index.php is not copied"), std::string::npos) << r.Err;
+    EXPECT_EQ(TempDir::Read(out.File("crc/index.php")),
+              CrcText(TempDir::Read(source.File("ostrak.exe"))));
+    FileListTable table;
+    ASSERT_TRUE(ReadFileList(out.File("crc/dta.lst"), table));
+    EXPECT_EQ(table.EntryCount, 1);
+}
+
+// Names up to the system's 255 bytes are published: the temporary name of
+// each copy does not grow with the file's.
+TEST(Release, PublishesNamesOf243To255Bytes) {
+    TempDir source, out;
+    WriteFixedFiles(source);
+    const std::string n243(243, 'm'), n255(255, 'n');
+    source.Write(n243, "243");
+    source.Write(n255, "255");
+    const ProcessResult r = RunRelease({source.Path(), out.Path()});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(TempDir::Read(out.File("crc/" + n243)), "243");
+    EXPECT_EQ(TempDir::Read(out.File("crc/" + n255)), "255");
+    FileListTable table;
+    ASSERT_TRUE(ReadFileList(out.File("crc/dta.lst"), table));
+    ASSERT_EQ(table.EntryCount, 2);
+    EXPECT_EQ(table.EntryNames[1], n255);
 }

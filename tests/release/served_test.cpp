@@ -1,7 +1,6 @@
 // The published tree, served by a real HTTP server, gives the installer
-// exactly the source files, the version text and a list that matches it.
+// exactly the source files, the version text and the list.
 #include "ReleaseTool.h"
-#include "checksum/clsCRC.h"
 #include "support/HttpFetch.h"
 
 #include <gtest/gtest.h>
@@ -52,10 +51,11 @@ TEST(ReleaseServed, ByteIdenticalOverHttp) {
     }
     const HttpReply version = HttpGet(server.Port(), "/crc/index.php?h=3");
     ASSERT_TRUE(version.Ok);
-    EXPECT_EQ(version.Body,
-              ChecksumText(clsCRC().CalculateString(TempDir::Read(source.File("ostrak.exe")))));
+    EXPECT_EQ(version.Body, CrcText(TempDir::Read(source.File("ostrak.exe"))));
     const HttpReply list = HttpGet(server.Port(), "/crc/dta.lst");
     ASSERT_TRUE(list.Ok);
     EXPECT_EQ(list.Body, TempDir::Read(out.File("crc/dta.lst")));
-    EXPECT_EQ(ChecksumText(clsCRC().CalculateString(list.Body)), version.Body);
+    // An installed copy keeps a list whose checksum text is the version text;
+    // this one differs, so every run fetches it.
+    EXPECT_NE(CrcText(list.Body), version.Body);
 }

@@ -2,11 +2,13 @@
 
 #include "support/TempDir.h"
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,10 +57,12 @@ ProcessResult RunProcess(const std::vector<std::string>& argv) {
     return result;
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, int pipeBytes) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe");
+    if (pipeBytes > 0)
+        ::fcntl(fds[0], F_SETPIPE_SZ, pipeBytes);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -84,6 +88,29 @@ ChildProcess::~ChildProcess() {
     }
     if (OutFd_ >= 0)
         ::close(OutFd_);
+}
+
+int ChildProcess::PendingOutput() const {
+    int n = 0;
+    return ::ioctl(OutFd_, FIONREAD, &n) == 0 ? n : -1;
+}
+
+int ChildProcess::PipeCapacity() const {
+    return ::fcntl(OutFd_, F_GETPIPE_SZ);
+}
+
+void ChildProcess::Signal(int signal) const {
+    if (Pid_ > 0)
+        ::kill(Pid_, signal);
+}
+
+int ChildProcess::WaitForEndingSignal() {
+    int status = 0;
+    while (Pid_ > 0 && ::waitpid(Pid_, &status, 0) < 0)
+        if (errno != EINTR)
+            return -1;
+    Pid_ = -1;
+    return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
 }
 
 bool ChildProcess::ReadLine(std::string& line, int timeoutMs) {

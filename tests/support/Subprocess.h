@@ -16,10 +16,13 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& argv);
 
 // A child process whose stdout the test reads line by line (its stderr is
-// dropped); stopped with SIGTERM and reaped by the destructor.
+// dropped); stopped with SIGTERM and reaped by the destructor unless the test
+// waited for its end.
 class ChildProcess {
 public:
-    explicit ChildProcess(const std::vector<std::string>& argv);
+    // pipeBytes > 0 shrinks the stdout pipe to about that many bytes, so that
+    // the child blocks once that much output waits unread.
+    explicit ChildProcess(const std::vector<std::string>& argv, int pipeBytes = 0);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -27,6 +30,12 @@ public:
     // The next line of its stdout (without the newline); false at its end or
     // after timeoutMs.
     bool ReadLine(std::string& line, int timeoutMs);
+    // Bytes of its stdout waiting unread, and how many the pipe holds.
+    int PendingOutput() const;
+    int PipeCapacity() const;
+    void Signal(int signal) const;
+    // Waits for its end: the signal that ended it, 0 when it exited.
+    int WaitForEndingSignal();
 
 private:
     int Pid_ = -1;

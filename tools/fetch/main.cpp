@@ -3,6 +3,7 @@
 // way the installer will see it.
 #include "Arguments.h"
 #include "Fetch.h"
+#include "platform/TerminationCleanup.h"
 
 #include <QCoreApplication>
 #include <cstring>
@@ -35,6 +36,7 @@ Exit status: 0 when fetched, 1 when the fetch failed, 2 for bad arguments.
 } // namespace
 
 int main(int argc, char** argv) {
+    Files::RemoveTemporariesOnTermination();
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::cout << HelpText;
         return 0;

@@ -13,7 +13,7 @@ namespace ostrak {
 namespace {
 
 std::string Shown(const std::string& name, bool safe) {
-    return safe ? name : Printable(name) + "  (unsafe name)";
+    return Printable(name) + (safe ? "" : "  (unsafe name)");
 }
 
 } // namespace
@@ -21,8 +21,9 @@ std::string Shown(const std::string& name, bool safe) {
 void DumpList(const std::string& path, std::ostream& out) {
     Files::InputFile file;
     unsigned char seed = 0;
-    if (!file.Open(path) || file.Read(&seed, 1) < 0)
-        throw ToolError(path + ": cannot be read");
+    std::string error;
+    if (!file.Open(path, &error) || file.Read(&seed, 1, &error) < 0)
+        throw ToolError("cannot read " + error);
     file.Close();
 
     FileListTable table;

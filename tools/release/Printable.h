@@ -1,11 +1,13 @@
 #pragma once
-// Names as the publisher's tool prints them in one-line messages.
+// Text from outside (names, paths, list contents) as the publisher's tool
+// prints it.
 #include <string>
 
 namespace ostrak {
 
-// The bytes of text, with control characters and backslashes shown as \xNN,
-// so that a message about an odd name stays on one line.
+// The bytes of text with every byte that is not printable ASCII (below 32,
+// 127 and up) and every backslash shown as \xNN, so that a printed name
+// stays on one line and cannot steer the terminal.
 std::string Printable(const std::string& text);
 
 } // namespace ostrak

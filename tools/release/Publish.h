@@ -13,12 +13,13 @@ struct PublishOptions {
     uint8_t Seed = 0; // 1 to 255
 };
 
-// Checks every name of SourceDir, builds the new tree in a temporary folder
-// inside OutDir (created, one level, when missing) and moves it into place as OutDir/crc,
-// replacing an earlier one only once the new one is complete. Throws
-// ToolError (and leaves OutDir/crc as it was, without temporary folders) on
-// refused input or a failed write. Reports what it wrote on out and notes on
-// err.
+// Checks SOURCE_DIR, OUT_DIR and every name of SourceDir, builds the new
+// tree beside OutDir (see ReleaseTree.h; OutDir is created, one level, when
+// missing) and moves it into place as OutDir/crc, replacing an earlier one
+// only once the new one is complete. Throws ToolError (and leaves OutDir/crc
+// as it was, without temporary folders) on refused input, a source file that
+// changed while it was copied, or a failed write. Reports what it wrote on
+// out (names escaped) and notes on err.
 void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err);
 
 } // namespace ostrak

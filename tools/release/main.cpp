@@ -5,6 +5,7 @@
 #include "Printable.h"
 #include "Publish.h"
 #include "ToolError.h"
+#include "platform/TerminationCleanup.h"
 
 #include <iostream>
 #include <random>
@@ -15,36 +16,53 @@ using namespace ostrak;
 
 namespace {
 
-const char* const HelpText = R"(Usage:
+const char* const UsageText = R"(Usage:
   ostrak_release SOURCE_DIR OUT_DIR [--seed N]
   ostrak_release --dump LIST
   ostrak_release --help
+)";
 
+const char* const HelpText = R"(
 Publishes a release of Ostrak for the game's web server.
 
 SOURCE_DIR holds the files of the release side by side, without subfolders:
 ostrak.exe, the game files, and the support libraries CGZipLibrary.dll,
 gdiplus.dll and Unzip32.dll (all four required, by these exact names). Empty
-files are refused: the installer cannot verify them.
+files are refused: the installer cannot verify them. A file that changes
+while it is copied is refused: publish again once it is complete.
 
-Writes OUT_DIR/crc/ (OUT_DIR is created when missing; its parent must exist):
+Writes OUT_DIR/crc/ (OUT_DIR is created when missing; its parent must exist;
+it must not be SOURCE_DIR or lie inside it):
   crc/<file>     a copy of every file of SOURCE_DIR
   crc/index.php  the version text: the checksum of ostrak.exe (its CRC-32 as
                  a signed decimal number, without a newline)
   crc/dta.lst    the release list: every file except ostrak.exe, dta.lst and
                  the three support libraries, with its checksum, in byte
-                 order of the names; its own checksum equals the version
-                 text, so an up-to-date installation downloads nothing
+                 order of the names. Installed copies fetch it on every run,
+                 so a release that changes only data files reaches them too;
+                 should its checksum text equal the version text by chance,
+                 one byte is appended (the installer ignores it)
 Serve OUT_DIR as the web server's document root: the installer asks for
-/crc/index.php?h=3 and /crc/<file>. An earlier OUT_DIR/crc is replaced only
-once the new tree is complete; when anything is refused, nothing is written.
+/crc/index.php?h=3, /crc/dta.lst and /crc/<file>. The new tree is built
+beside OUT_DIR (on the same file system, outside what is served) under a
+hidden name starting with ".ostrak-part-", and replaces an earlier
+OUT_DIR/crc only once it is complete. When anything is refused, or the tool
+is stopped by Ctrl+C, SIGTERM or SIGHUP, nothing is written and the new tree
+is removed; a tree left by a killed run is removed by a later run.
 
-File names must work as plain file names on the player's machine and in the
-installer's requests: at most 255 bytes, not "." or "..", no "/", "\",
-control characters, spaces, "%", "?" or "#". Subfolders, symbolic links and
-special files are refused. A dta.lst or index.php in SOURCE_DIR is not
-copied (new ones are written). Files whose name contains "music" are fetched
-only by players who chose the optional music.
+File names must work as plain file names on the player's machine, Linux or
+Windows, and in the installer's requests: at most 255 bytes, not "." or
+"..", no "/", "\", control characters, spaces, "%", "?", "#", ":", "*",
+'"', "<", ">" or "|", not ending in a dot, not a Windows device name (CON,
+PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with or without an extension, in
+any case), and no two names that differ only in letter case. Subfolders,
+symbolic links and special files are refused. A dta.lst or index.php in
+SOURCE_DIR is not copied (new ones are written), even when empty. Files
+whose name contains "music" are fetched only by players who chose the
+optional music.
+
+Names are printed with every byte that is not printable ASCII (and every
+backslash) shown as \xNN.
 
 Options:
   --seed N      mask the list with seed byte N (1 to 255) instead of a
@@ -79,6 +97,10 @@ uint8_t RandomSeed() {
 }
 
 int Run(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        std::cerr << UsageText << "(--help explains them)\n";
+        return ExitUsage;
+    }
     std::vector<std::string> positional;
     std::string dump;
     bool dumpGiven = false;
@@ -91,7 +113,7 @@ int Run(const std::vector<std::string>& args) {
             return args[++i];
         };
         if (a == "--help" || a == "-h") {
-            std::cout << HelpText;
+            std::cout << UsageText << HelpText;
             return 0;
         } else if (a == "--seed") {
             seed = ParseSeed(value("--seed"));
@@ -123,6 +145,7 @@ int Run(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    Files::RemoveTemporariesOnTermination();
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError& e) {

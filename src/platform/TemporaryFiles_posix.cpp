@@ -1,0 +1,147 @@
+#include "platform/TemporaryFiles.h"
+
+#include "platform/Files.h"
+#include "platform/PosixError.h"
+#include "platform/TerminationCleanup.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <random>
+#include <sys/stat.h>
+#include <vector>
+
+namespace ostrak {
+
+namespace Files {
+
+namespace {
+
+constexpr char SuffixLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr size_t PrefixLength = sizeof TemporaryPrefix - 1;
+constexpr int NameAttempts = 100;
+
+bool IsSuffixLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Seconds since 1970 of the last change of path's contents; false when it
+// cannot be queried.
+bool ModifiedAt(const std::string& path, int64_t& seconds) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return false;
+    seconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+    return true;
+}
+
+// When a temporary folder last changed: its own entries or any file directly
+// in it (a file being written changes without its folder).
+bool FolderModifiedAt(const std::string& path, int64_t& seconds) {
+    if (!ModifiedAt(path, seconds))
+        return false;
+    std::vector<DirEntry> entries;
+    if (!ListDirectory(path, entries))
+        return false;
+    for (const DirEntry& e : entries) {
+        int64_t inner = 0;
+        if (ModifiedAt(JoinPath(path, e.Name), inner))
+            seconds = std::max(seconds, inner);
+    }
+    return true;
+}
+
+} // namespace
+
+bool IsTemporaryName(const std::string& name) {
+    return name.size() == PrefixLength + TemporarySuffixLength &&
+           name.compare(0, PrefixLength, TemporaryPrefix) == 0 &&
+           std::all_of(name.begin() + PrefixLength, name.end(), IsSuffixLetter);
+}
+
+std::string NewTemporaryName() {
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    std::uniform_int_distribution<size_t> pick(0, sizeof SuffixLetters - 2);
+    std::string name = TemporaryPrefix;
+    for (size_t i = 0; i < TemporarySuffixLength; ++i)
+        name += SuffixLetters[pick(random)];
+    return name;
+}
+
+NewTemporary CreateTemporary(const std::string& folder, bool isFolder,
+                             const std::function<bool(const std::string& path)>& make) {
+    NewTemporary made;
+    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
+        made.Path = JoinPath(folder, NewTemporaryName());
+        made.Registration = RegisterTemporaryPath(made.Path, isFolder);
+        if (make(made.Path)) {
+            made.Code = 0;
+            return made;
+        }
+        made.Code = errno;
+        ReleaseTemporaryPath(made.Registration);
+        made.Registration = -1;
+        if (made.Code != EEXIST)
+            break;
+    }
+    made.Path.clear();
+    return made;
+}
+
+TemporaryFolder::~TemporaryFolder() {
+    Remove();
+}
+
+bool TemporaryFolder::Create(const std::string& parent, std::string* error) {
+    Remove();
+    const NewTemporary made = CreateTemporary(
+        parent, true, [](const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; });
+    if (made.Code != 0)
+        return ReportError(error, parent, made.Code);
+    Path_ = made.Path;
+    Registration_ = made.Registration;
+    return true;
+}
+
+bool TemporaryFolder::Remove(std::string* error) {
+    if (Path_.empty())
+        return true;
+    const bool removed = RemoveTree(Path_, error);
+    Keep();
+    return removed;
+}
+
+void TemporaryFolder::Keep() {
+    ReleaseTemporaryPath(Registration_);
+    Registration_ = -1;
+    Path_.clear();
+}
+
+int RemoveStaleTemporaries(const std::string& folder, std::string* error) {
+    return RemoveStaleTemporaries(folder, static_cast<int64_t>(std::time(nullptr)), error);
+}
+
+int RemoveStaleTemporaries(const std::string& folder, int64_t nowSeconds, std::string* error) {
+    std::vector<DirEntry> entries;
+    if (!ListDirectory(folder, entries, error))
+        return -1;
+    int removed = 0;
+    for (const DirEntry& e : entries) {
+        if (!IsTemporaryName(e.Name) || e.IsSymlink || (!e.IsRegular && !e.IsDirectory))
+            continue;
+        const std::string path = JoinPath(folder, e.Name);
+        int64_t changed = 0;
+        const bool known =
+            e.IsDirectory ? FolderModifiedAt(path, changed) : ModifiedAt(path, changed);
+        if (!known || nowSeconds - changed <= StaleAfterSeconds)
+            continue;
+        if (RemoveTree(path))
+            ++removed;
+    }
+    return removed;
+}
+
+} // namespace Files
+
+} // namespace ostrak
