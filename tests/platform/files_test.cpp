@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 #include "platform/TemporaryFiles.h"
+#include "support/FolderNames.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -63,16 +64,6 @@ TEST(Files, ExchangePathsSwapsTwoFolders) {
 }
 
 namespace {
-
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<Files::DirEntry> entries;
-    EXPECT_TRUE(Files::ListDirectory(folder, entries));
-    std::vector<std::string> names;
-    for (const auto& e : entries)
-        names.push_back(e.Name);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string Reason(const std::string& path, int code) {
     return path + ": " + std::strerror(code);
@@ -181,7 +172,7 @@ TEST(Files, AtomicWriterTakesNamesUpTo255Bytes) {
             EXPECT_FALSE(w.Commit(&error));
             EXPECT_EQ(error, Reason(target, ENAMETOOLONG));
         }
-        EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{});
+        EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{});
     }
 }
 
@@ -225,7 +216,7 @@ TEST(Files, FailedCommitRemovesTheTemporaryFile) {
         EXPECT_EQ(w.TemporaryPath(), "");
     }
     EXPECT_EQ(TempDir::Read(dir.File("target.dat/inside")), "kept");
-    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"empty", "target.dat"}));
+    EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"empty", "target.dat"}));
 }
 
 // New files get 0666 (0777 for an executable) less the umask, like any file
