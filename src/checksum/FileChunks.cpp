@@ -8,18 +8,18 @@ namespace ostrak {
 
 std::optional<uint64_t> ReadFileChunks(const std::string& path,
                                        const std::function<void(const uint8_t*, size_t)>& sink,
-                                       size_t chunkSize, std::string* error) {
+                                       size_t chunkSize, ErrorRecord* failure) {
     // Only regular files: a directory has no contents, and a pipe or device
     // could block or never end.
     Files::InputFile file;
-    if (!file.Open(path, error))
+    if (!file.Open(path, failure))
         return std::nullopt;
     if (chunkSize == 0)
         chunkSize = kFileChunkSize;
     auto buffer = std::make_unique_for_overwrite<uint8_t[]>(chunkSize);
     uint64_t total = 0;
     for (;;) {
-        const int64_t got = file.Read(buffer.get(), chunkSize, error);
+        const int64_t got = file.Read(buffer.get(), chunkSize, failure);
         if (got < 0)
             return std::nullopt;
         if (got == 0)

@@ -1,5 +1,7 @@
 #pragma once
 // Streams a regular file through a caller's function in bounded chunks.
+#include "runtime/ErrorRecord.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -15,11 +17,11 @@ inline constexpr size_t kFileChunkSize = size_t{1} << 20;
 // chunkSize bytes and hands each to sink, in order. Returns the number of
 // bytes read, or nothing when the path does not name a regular file, cannot
 // be opened, or a read fails (sink may have seen part of the file then; the
-// system's reason is in *error when error is given). Never throws for file
+// platform's error record is in *failure when failure is given). Never throws for file
 // problems; the file is closed before it returns.
 std::optional<uint64_t> ReadFileChunks(const std::string& path,
                                        const std::function<void(const uint8_t*, size_t)>& sink,
                                        size_t chunkSize = kFileChunkSize,
-                                       std::string* error = nullptr);
+                                       ErrorRecord* failure = nullptr);
 
 } // namespace ostrak

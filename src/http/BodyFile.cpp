@@ -4,45 +4,45 @@
 
 namespace ostrak {
 
-bool BodyFile::Begin(const std::string& target, std::string* error) {
+bool BodyFile::Begin(const std::string& target, ErrorRecord* failure) {
     Abort();
     Files::RemoveStaleTemporaries(Files::ParentFolder(target));
-    if (!Writer_.Begin(target, error))
+    if (!Writer_.Begin(target, failure))
         return false;
     Gathered_.reserve(MinWrite);
     return true;
 }
 
-bool BodyFile::Append(std::string_view bytes, std::string* error) {
+bool BodyFile::Append(std::string_view bytes, ErrorRecord* failure) {
     if (!Writer_.IsOpen())
         return false;
     Length_ += static_cast<int64_t>(bytes.size());
     if (Gathered_.empty() && bytes.size() >= MinWrite) {
-        if (Writer_.Write(bytes.data(), bytes.size(), error))
+        if (Writer_.Write(bytes.data(), bytes.size(), failure))
             return true;
         Abort();
         return false;
     }
     Gathered_.append(bytes);
     if (Gathered_.size() >= MinWrite)
-        return Flush(error);
+        return Flush(failure);
     return true;
 }
 
-bool BodyFile::Flush(std::string* error) {
+bool BodyFile::Flush(ErrorRecord* failure) {
     if (Gathered_.empty())
         return true;
-    bool ok = Writer_.Write(Gathered_.data(), Gathered_.size(), error);
+    bool ok = Writer_.Write(Gathered_.data(), Gathered_.size(), failure);
     Gathered_.clear();
     if (!ok)
         Abort();
     return ok;
 }
 
-bool BodyFile::Finish(std::string* error) {
+bool BodyFile::Finish(ErrorRecord* failure) {
     if (!Writer_.IsOpen())
         return false;
-    bool ok = Flush(error) && Writer_.Commit(error);
+    bool ok = Flush(failure) && Writer_.Commit(failure);
     Abort();
     return ok;
 }

@@ -7,7 +7,8 @@
 // target is replaced whole or not at all. Memory stays below about
 // 2 x MinWrite whatever the body's size. Begin also sweeps the target's
 // folder of temporary files that an ended run left behind. A call that
-// fails stores the system's reason in *error when error is given.
+// fails passes on the platform's error record in *failure when failure is
+// given.
 //
 // Runs on the user-interface thread; not copyable.
 #include "platform/Files.h"
@@ -30,14 +31,14 @@ public:
 
     // Starts a body for target (any earlier unfinished body is abandoned).
     // False when no temporary file can be created beside the target.
-    bool Begin(const std::string& target, std::string* error = nullptr);
+    bool Begin(const std::string& target, ErrorRecord* failure = nullptr);
     // Appends bytes; false once a write has failed (the body is then
     // abandoned and the temporary file gone).
-    bool Append(std::string_view bytes, std::string* error = nullptr);
+    bool Append(std::string_view bytes, ErrorRecord* failure = nullptr);
     // Writes what is gathered and renames the temporary file over the
     // target; false when that fails (the target is then as it was and the
     // temporary file gone).
-    bool Finish(std::string* error = nullptr);
+    bool Finish(ErrorRecord* failure = nullptr);
     // Drops the body and its temporary file.
     void Abort();
 
@@ -47,7 +48,7 @@ public:
     const std::string& TemporaryPath() const { return Writer_.TemporaryPath(); }
 
 private:
-    bool Flush(std::string* error);
+    bool Flush(ErrorRecord* failure);
 
     Files::AtomicFileWriter Writer_;
     std::string Gathered_;

@@ -99,12 +99,12 @@ void FrmConnect::Timer1_Timer() {
             return;
         if (SettleTransfer()) {
             EndTransfer();
-            std::string why;
+            ErrorRecord why;
             if (Body.Finish(&why)) {
                 DownDone = VbTrue;
                 DownFailed = VbFalse;
             } else {
-                Fail("cannot write " + (why.empty() ? CurrentFile : why));
+                Fail("cannot write " + (why.Description.empty() ? CurrentFile : why.Description));
             }
         }
         CurrentFile.clear();
@@ -244,9 +244,9 @@ void FrmConnect::CompleteHeader(size_t at) {
             Fail("the response body is larger than 1 MiB");
         return;
     }
-    std::string why;
+    ErrorRecord why;
     if (!Body.Begin(CurrentFile, &why)) {
-        Fail("cannot create a file beside " + why);
+        Fail("cannot create a file beside " + why.Description);
         return;
     }
     size_t bodyStart = at + ResponseHead::BlankLine.size();
@@ -264,9 +264,9 @@ void FrmConnect::TakeBody(std::string_view bytes) {
         return;
     }
     if (!CurrentFile.empty()) {
-        std::string why;
+        ErrorRecord why;
         if (!Body.Append(bytes, &why))
-            Fail("cannot write " + (why.empty() ? CurrentFile : why));
+            Fail("cannot write " + (why.Description.empty() ? CurrentFile : why.Description));
         return;
     }
     ResponseText_.append(bytes);

@@ -29,14 +29,17 @@ std::string LocalChecksumText(const std::string& path) {
 }
 
 // Deletes a wrong file; when that fails, gives the owner write permission on
-// the file and its folder and tries once more.
+// the file and on the folder it is in (through any links to the folder) and
+// tries once more.
 bool RemoveWrongFile(const std::string& path) {
     if (Files::RemoveFile(path))
         return true;
     Files::MakeWritable(path);
     const auto slash = path.rfind(Files::Separator());
-    if (slash != std::string::npos)
-        Files::MakeWritable(slash == 0 ? path.substr(0, 1) : path.substr(0, slash));
+    std::string folder;
+    if (slash != std::string::npos &&
+        Files::RealPath(slash == 0 ? path.substr(0, 1) : path.substr(0, slash), folder))
+        Files::MakeWritable(folder);
     return Files::RemoveFile(path);
 }
 

@@ -36,40 +36,37 @@ bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
     return inner.compare(0, prefix.size(), prefix) == 0;
 }
 
-// Removes everything in folder (a folder, not a link; info is what Inspect
-// said about it) and then, when removeFolder, the folder itself. Files and
-// links go while the folder is listed, subfolders afterwards in listing
-// order, depth first; a failure stops everything at once. Returns 0, or the
-// error number of the first item that could not be removed (failure says
-// which and why).
-int32_t RemoveTree(const std::string& folder, const FolderTree::ItemInfo& info, bool removeFolder,
-                   ErrorRecord& failure) {
+// Removes everything in folder (a folder, not a link) and then, when removeFolder, the folder
+// itself. Files and links go while the folder is listed, subfolders afterwards in listing order,
+// depth first; a failure stops everything at once. Returns 0, or the error number of the first item
+// that could not be removed (failure says which and why).
+int32_t RemoveTree(const std::string& folder, bool removeFolder, ErrorRecord& failure) {
     using namespace FolderTree;
     // Best effort: should the permissions stay as they are, the listing or a
     // removal below fails and says why.
-    MakeOwnerWritable(folder, info);
+    Files::MakeWritable(folder);
     std::vector<std::string> names;
     if (!ListNames(folder, names, &failure))
         return failure.Number;
-    std::vector<std::pair<std::string, ItemInfo>> subfolders;
+    std::vector<std::string> subfolders;
     for (const std::string& name : names) {
         std::string item = Files::JoinPath(folder, name);
         ItemInfo entry;
         if (!Inspect(item, entry, &failure))
             return failure.Number;
         if (entry.Kind == ItemKind::Folder) {
-            subfolders.emplace_back(std::move(item), entry);
+            subfolders.push_back(std::move(item));
             continue;
         }
         // A file is made writable before it goes, like a folder. Only the
         // folder's permissions decide whether it can be removed, so a file
         // whose mode cannot be changed is removed all the same.
-        MakeOwnerWritable(item, entry);
+        Files::MakeWritable(item);
         if (!RemoveItem(item, &failure))
             return failure.Number;
     }
-    for (const auto& [subfolder, subInfo] : subfolders) {
-        if (const int32_t result = RemoveTree(subfolder, subInfo, true, failure); result != 0)
+    for (const std::string& subfolder : subfolders) {
+        if (const int32_t result = RemoveTree(subfolder, true, failure); result != 0)
             return result;
     }
     if (removeFolder && !RemoveEmptyFolder(folder, &failure))
@@ -133,12 +130,13 @@ int32_t frmSplash::DeleteFolderTree(const std::string& path) {
     // The checks look at the folder the path leads to, through any links.
     std::string real;
     ItemInfo realInfo;
-    if (!ResolvePath(folder, real) || !Inspect(real, realInfo) || realInfo.Kind != ItemKind::Folder)
+    if (!Files::RealPath(folder, real) || !Inspect(real, realInfo) ||
+        realInfo.Kind != ItemKind::Folder)
         return refuse("it is not an existing folder");
     if (real == std::string(1, Files::Separator()))
         return refuse("it is the root folder");
     std::string home;
-    if (!ResolvePath(HomeFolder(), home))
+    if (!Files::RealPath(HomeFolder(), home))
         home = HomeFolder();
     if (IsSameOrBelow(home, real))
         return refuse("it is your home folder or contains it");
@@ -151,7 +149,7 @@ int32_t frmSplash::DeleteFolderTree(const std::string& path) {
     // folder it points to stays.
     ItemInfo given;
     const bool isLink = Inspect(folder, given) && given.Kind == ItemKind::Link;
-    int32_t result = RemoveTree(real, realInfo, !isLink, DeleteFolderTreeFailure);
+    int32_t result = RemoveTree(real, !isLink, DeleteFolderTreeFailure);
     if (result == 0 && isLink && !RemoveItem(folder, &DeleteFolderTreeFailure))
         result = DeleteFolderTreeFailure.Number;
     if (result != 0)

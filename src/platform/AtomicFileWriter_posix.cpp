@@ -17,11 +17,11 @@ AtomicFileWriter::~AtomicFileWriter() {
     Abort();
 }
 
-bool AtomicFileWriter::Begin(const std::string& target, std::string* error) {
-    return Begin(target, NewFileMode::Plain, error);
+bool AtomicFileWriter::Begin(const std::string& target, ErrorRecord* failure) {
+    return Begin(target, NewFileMode::Plain, failure);
 }
 
-bool AtomicFileWriter::Begin(const std::string& target, NewFileMode mode, std::string* error) {
+bool AtomicFileWriter::Begin(const std::string& target, NewFileMode mode, ErrorRecord* failure) {
     Abort();
     const std::string folder = ParentFolder(target);
     // Created by open() with the mode asked for, so the umask (and a
@@ -33,7 +33,7 @@ bool AtomicFileWriter::Begin(const std::string& target, NewFileMode mode, std::s
         return fd >= 0;
     });
     if (made.Code != 0)
-        return ReportError(error, target, made.Code);
+        return ReportFailure(failure, "AtomicFileWriter.Begin", target, made.Code);
     Fd_ = fd;
     Target_ = target;
     TempPath_ = made.Path;
@@ -41,47 +41,47 @@ bool AtomicFileWriter::Begin(const std::string& target, NewFileMode mode, std::s
     return true;
 }
 
-bool AtomicFileWriter::Write(const void* data, size_t n, std::string* error) {
+bool AtomicFileWriter::Write(const void* data, size_t n, ErrorRecord* failure) {
     if (Fd_ < 0)
-        return ReportError(error, Target_, EBADF);
+        return ReportFailure(failure, "AtomicFileWriter.Write", Target_, EBADF);
     const char* p = static_cast<const char*>(data);
     while (n > 0) {
         ssize_t put = ::write(Fd_, p, n);
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
-            return Fail(put < 0 ? errno : EIO, error);
+            return Fail("AtomicFileWriter.Write", put < 0 ? errno : EIO, failure);
         p += put;
         n -= static_cast<size_t>(put);
     }
     return true;
 }
 
-bool AtomicFileWriter::Sync(std::string* error) {
+bool AtomicFileWriter::Sync(ErrorRecord* failure) {
     if (Fd_ < 0)
-        return ReportError(error, Target_, EBADF);
+        return ReportFailure(failure, "AtomicFileWriter.Sync", Target_, EBADF);
     if (::fsync(Fd_) != 0)
-        return Fail(errno, error);
+        return Fail("AtomicFileWriter.Sync", errno, failure);
     return true;
 }
 
-bool AtomicFileWriter::Commit(std::string* error) {
+bool AtomicFileWriter::Commit(ErrorRecord* failure) {
     if (Fd_ < 0)
-        return ReportError(error, Target_, EBADF);
+        return ReportFailure(failure, "AtomicFileWriter.Commit", Target_, EBADF);
     const int fd = Fd_;
     Fd_ = -1; // closed below whatever close() answers
     if (::close(fd) != 0)
-        return Fail(errno, error);
+        return Fail("AtomicFileWriter.Commit", errno, failure);
     if (::rename(TempPath_.c_str(), Target_.c_str()) != 0)
-        return Fail(errno, error);
+        return Fail("AtomicFileWriter.Commit", errno, failure);
     ReleaseTemporaryPath(Registration_);
     Registration_ = -1;
     TempPath_.clear();
     return true;
 }
 
-bool AtomicFileWriter::Fail(int code, std::string* error) {
-    ReportError(error, Target_, code);
+bool AtomicFileWriter::Fail(const char* source, int code, ErrorRecord* failure) {
+    ReportFailure(failure, source, Target_, code);
     Abort();
     return false;
 }
@@ -99,9 +99,11 @@ void AtomicFileWriter::Abort() {
     Registration_ = -1;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string* error) {
+bool WriteWholeFile(const std::string& path, const std::string& bytes, ErrorRecord* failure) {
     AtomicFileWriter w;
-    return w.Begin(path, error) && w.Write(bytes.data(), bytes.size(), error) && w.Commit(error);
+    return (w.Begin(path, failure) && w.Write(bytes.data(), bytes.size(), failure) &&
+            w.Commit(failure)) ||
+           PassOnFailureAs(failure, "Files.WriteWholeFile");
 }
 
 } // namespace Files

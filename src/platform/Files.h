@@ -1,10 +1,14 @@
 #pragma once
 // The file system, as the subsystems use it. Paths are byte strings, passed
 // to the OS unchanged. Nothing here raises: every call reports by result,
-// and a call that fails stores the system's reason in *error when error is
-// given, as "<path>: <reason>" ("/games/a.dat: Permission denied"). A call
-// that succeeds leaves *error alone. Any thread; the objects below belong to
-// one thread at a time.
+// and a call that fails fills *failure when failure is given: Number = the
+// system's error number (errno), Description = "<path>: <the system's
+// reason>" ("/games/a.dat: Permission denied"), Source = "Files.<call>" (or
+// "<class>.<member>" for the classes below). A call that succeeds leaves
+// *failure alone. Any thread; the objects below belong to one thread at a
+// time.
+#include "runtime/ErrorRecord.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -25,26 +29,26 @@ std::string ParentFolder(const std::string& path);
 std::string BaseName(const std::string& path);
 
 // Length in bytes; -1 when the path does not exist or cannot be queried.
-int64_t FileLength(const std::string& path, std::string* error = nullptr);
+int64_t FileLength(const std::string& path, ErrorRecord* failure = nullptr);
 // True for a folder (or a link to one); false for anything else and when
-// the path cannot be queried (the reason in *error then).
-bool IsDirectory(const std::string& path, std::string* error = nullptr);
+// the path cannot be queried (the reason in *failure then).
+bool IsDirectory(const std::string& path, ErrorRecord* failure = nullptr);
 // True when the path names anything, a dangling link included.
-bool Exists(const std::string& path, std::string* error = nullptr);
-bool RemoveFile(const std::string& path, std::string* error = nullptr);
+bool Exists(const std::string& path, ErrorRecord* failure = nullptr);
+bool RemoveFile(const std::string& path, ErrorRecord* failure = nullptr);
 // Creates one folder (mode 0777 less the umask).
-bool MakeDirectory(const std::string& path, std::string* error = nullptr);
-bool RemoveFolder(const std::string& path, std::string* error = nullptr);
+bool MakeDirectory(const std::string& path, ErrorRecord* failure = nullptr);
+bool RemoveFolder(const std::string& path, ErrorRecord* failure = nullptr);
 // Removes path and, for a folder, everything in it; links are removed, never
 // followed. A path that does not exist counts as removed.
-bool RemoveTree(const std::string& path, std::string* error = nullptr);
+bool RemoveTree(const std::string& path, ErrorRecord* failure = nullptr);
 // Renames from to to (replacing a file, or an empty folder, at to).
-bool RenamePath(const std::string& from, const std::string& to, std::string* error = nullptr);
+bool RenamePath(const std::string& from, const std::string& to, ErrorRecord* failure = nullptr);
 // Whether two existing paths lie on one file system (so that one can be
 // renamed onto the other); false also when either cannot be queried.
-bool SameFileSystem(const std::string& a, const std::string& b, std::string* error = nullptr);
+bool SameFileSystem(const std::string& a, const std::string& b, ErrorRecord* failure = nullptr);
 // The absolute path without links, "." or ".." of an existing path.
-bool RealPath(const std::string& path, std::string& out, std::string* error = nullptr);
+bool RealPath(const std::string& path, std::string& out, ErrorRecord* failure = nullptr);
 
 struct DirEntry {
     std::string Name;
@@ -55,13 +59,13 @@ struct DirEntry {
 // The entries of a folder (without "." and ".."), in no particular order.
 // False when the folder cannot be read.
 bool ListDirectory(const std::string& path, std::vector<DirEntry>& out,
-                   std::string* error = nullptr);
+                   ErrorRecord* failure = nullptr);
 
 // Swaps two existing paths in one step (both keep existing throughout).
 // False when the system cannot; nothing has changed then.
-bool ExchangePaths(const std::string& a, const std::string& b, std::string* error = nullptr);
+bool ExchangePaths(const std::string& a, const std::string& b, ErrorRecord* failure = nullptr);
 // Flushes a folder's entries (names created, renamed or removed in it) to the device.
-bool SyncDirectory(const std::string& path, std::string* error = nullptr);
+bool SyncDirectory(const std::string& path, ErrorRecord* failure = nullptr);
 
 // The directory lookup of path: the entry's own name when path names
 // something other than a folder (a link is looked up through), else "". The
@@ -69,16 +73,19 @@ bool SyncDirectory(const std::string& path, std::string* error = nullptr);
 std::string Dir(const std::string& path);
 // Creates the folder path and any missing parents (mode 0777 less the
 // umask); true when it exists as a folder afterwards.
-bool MakeFolders(const std::string& path, std::string* error = nullptr);
-// Gives the owner write permission on path (a file or a folder; a link is
-// followed), so that it, or what is in it, can be changed or removed.
-bool MakeWritable(const std::string& path, std::string* error = nullptr);
+bool MakeFolders(const std::string& path, ErrorRecord* failure = nullptr);
+// Gives the owner what changing or removing needs and does not have yet:
+// write permission on a file; read, write and enter on a folder. A link is
+// never followed: a link (or anything else) needs nothing, and should path
+// become a link meanwhile, the call fails rather than change the link's
+// target. Pass a resolved path (RealPath) to reach what a link points to.
+bool MakeWritable(const std::string& path, ErrorRecord* failure = nullptr);
 // Adds execute permission wherever path has read permission (0644 becomes
 // 0755), so that a stored program can be started.
-bool MakeExecutable(const std::string& path, std::string* error = nullptr);
+bool MakeExecutable(const std::string& path, ErrorRecord* failure = nullptr);
 
 // Reads a whole (small) file; false when it cannot.
-bool ReadWholeFile(const std::string& path, std::string& out, std::string* error = nullptr);
+bool ReadWholeFile(const std::string& path, std::string& out, ErrorRecord* failure = nullptr);
 
 // A file's size and the time of its last change (of its contents or its
 // attributes): two equal stamps of one open file mean it was left alone in
@@ -100,11 +107,13 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    bool Open(const std::string& path, std::string* error = nullptr);
+    // Fails for anything but a regular file; for one that is neither a folder
+    // nor a regular file, Number is EINVAL and the reason "not a regular file".
+    bool Open(const std::string& path, ErrorRecord* failure = nullptr);
     // Reads up to n bytes; returns the count, 0 at the end, -1 on failure.
-    int64_t Read(void* buffer, size_t n, std::string* error = nullptr);
+    int64_t Read(void* buffer, size_t n, ErrorRecord* failure = nullptr);
     // The open file's stamp now.
-    bool Stamp(FileStamp& out, std::string* error = nullptr) const;
+    bool Stamp(FileStamp& out, ErrorRecord* failure = nullptr) const;
     void Close();
 
 private:
@@ -132,21 +141,21 @@ public:
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     // Creates the temporary file for target; false when it cannot.
-    bool Begin(const std::string& target, std::string* error = nullptr);
-    bool Begin(const std::string& target, NewFileMode mode, std::string* error = nullptr);
+    bool Begin(const std::string& target, ErrorRecord* failure = nullptr);
+    bool Begin(const std::string& target, NewFileMode mode, ErrorRecord* failure = nullptr);
     // Appends bytes; false (and the writer is failed) when they cannot be written.
-    bool Write(const void* data, size_t n, std::string* error = nullptr);
+    bool Write(const void* data, size_t n, ErrorRecord* failure = nullptr);
     // Flushes the data to the device before Commit (optional; costs time).
-    bool Sync(std::string* error = nullptr);
+    bool Sync(ErrorRecord* failure = nullptr);
     // Closes the temporary file and renames it over the target; false when
     // either fails, and the temporary file is then removed.
-    bool Commit(std::string* error = nullptr);
+    bool Commit(ErrorRecord* failure = nullptr);
     void Abort();
     bool IsOpen() const { return Fd_ >= 0; }
     const std::string& TemporaryPath() const { return TempPath_; }
 
 private:
-    bool Fail(int code, std::string* error);
+    bool Fail(const char* source, int code, ErrorRecord* failure);
 
     int Fd_ = -1;
     int Registration_ = -1;
@@ -156,7 +165,7 @@ private:
 
 // Writes a whole file atomically as above.
 bool WriteWholeFile(const std::string& path, const std::string& bytes,
-                    std::string* error = nullptr);
+                    ErrorRecord* failure = nullptr);
 
 } // namespace Files
 

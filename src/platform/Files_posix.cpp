@@ -56,82 +56,87 @@ std::string BaseName(const std::string& path) {
     return trimmed.substr(slash + 1);
 }
 
-int64_t FileLength(const std::string& path, std::string* error) {
+int64_t FileLength(const std::string& path, ErrorRecord* failure) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        return ReportError(error, path, errno), -1;
+        return ReportFailure(failure, "Files.FileLength", path, errno), -1;
     return static_cast<int64_t>(st.st_size);
 }
 
-bool IsDirectory(const std::string& path, std::string* error) {
+bool IsDirectory(const std::string& path, ErrorRecord* failure) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        return ReportError(error, path, errno);
+        return ReportFailure(failure, "Files.IsDirectory", path, errno);
     if (!S_ISDIR(st.st_mode))
-        return ReportError(error, path, ENOTDIR);
+        return ReportFailure(failure, "Files.IsDirectory", path, ENOTDIR);
     return true;
 }
 
-bool Exists(const std::string& path, std::string* error) {
+bool Exists(const std::string& path, ErrorRecord* failure) {
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 || ReportError(error, path, errno);
+    return ::lstat(path.c_str(), &st) == 0 || ReportFailure(failure, "Files.Exists", path, errno);
 }
 
-bool RemoveFile(const std::string& path, std::string* error) {
-    return ::unlink(path.c_str()) == 0 || ReportError(error, path, errno);
+bool RemoveFile(const std::string& path, ErrorRecord* failure) {
+    return ::unlink(path.c_str()) == 0 || ReportFailure(failure, "Files.RemoveFile", path, errno);
 }
 
-bool MakeDirectory(const std::string& path, std::string* error) {
-    return ::mkdir(path.c_str(), 0777) == 0 || ReportError(error, path, errno);
+bool MakeDirectory(const std::string& path, ErrorRecord* failure) {
+    return ::mkdir(path.c_str(), 0777) == 0 ||
+           ReportFailure(failure, "Files.MakeDirectory", path, errno);
 }
 
-bool RemoveFolder(const std::string& path, std::string* error) {
-    return ::rmdir(path.c_str()) == 0 || ReportError(error, path, errno);
+bool RemoveFolder(const std::string& path, ErrorRecord* failure) {
+    return ::rmdir(path.c_str()) == 0 || ReportFailure(failure, "Files.RemoveFolder", path, errno);
 }
 
-bool RemoveTree(const std::string& path, std::string* error) {
+bool RemoveTree(const std::string& path, ErrorRecord* failure) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0)
-        return errno == ENOENT || ReportError(error, path, errno);
+        return errno == ENOENT || ReportFailure(failure, "Files.RemoveTree", path, errno);
     if (!S_ISDIR(st.st_mode))
-        return ::unlink(path.c_str()) == 0 || errno == ENOENT || ReportError(error, path, errno);
+        return ::unlink(path.c_str()) == 0 || errno == ENOENT ||
+               ReportFailure(failure, "Files.RemoveTree", path, errno);
     std::vector<DirEntry> entries;
-    if (!ListDirectory(path, entries, error))
-        return false;
+    if (!ListDirectory(path, entries, failure))
+        return PassOnFailureAs(failure, "Files.RemoveTree");
     bool ok = true;
     for (const DirEntry& e : entries)
-        ok = RemoveTree(JoinPath(path, e.Name), ok ? error : nullptr) && ok;
-    return RemoveFolder(path, ok ? error : nullptr) && ok;
+        ok = RemoveTree(JoinPath(path, e.Name), ok ? failure : nullptr) && ok;
+    if (!RemoveFolder(path, ok ? failure : nullptr))
+        return ok && PassOnFailureAs(failure, "Files.RemoveTree");
+    return ok;
 }
 
-bool RenamePath(const std::string& from, const std::string& to, std::string* error) {
-    return ::rename(from.c_str(), to.c_str()) == 0 || ReportError(error, to, errno);
+bool RenamePath(const std::string& from, const std::string& to, ErrorRecord* failure) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ||
+           ReportFailure(failure, "Files.RenamePath", to, errno);
 }
 
-bool SameFileSystem(const std::string& a, const std::string& b, std::string* error) {
+bool SameFileSystem(const std::string& a, const std::string& b, ErrorRecord* failure) {
     struct stat sa {};
     struct stat sb {};
     if (::stat(a.c_str(), &sa) != 0)
-        return ReportError(error, a, errno);
+        return ReportFailure(failure, "Files.SameFileSystem", a, errno);
     if (::stat(b.c_str(), &sb) != 0)
-        return ReportError(error, b, errno);
+        return ReportFailure(failure, "Files.SameFileSystem", b, errno);
     return sa.st_dev == sb.st_dev;
 }
 
-bool RealPath(const std::string& path, std::string& out, std::string* error) {
+bool RealPath(const std::string& path, std::string& out, ErrorRecord* failure) {
     char* resolved = ::realpath(path.c_str(), nullptr);
     if (resolved == nullptr)
-        return ReportError(error, path, errno);
+        return ReportFailure(failure, "Files.RealPath", path, errno);
     out = resolved;
     std::free(resolved);
     return true;
 }
 
-bool ListDirectory(const std::string& path, std::vector<DirEntry>& out, std::string* error) {
+bool ListDirectory(const std::string& path, std::vector<DirEntry>& out, ErrorRecord* failure) {
     out.clear();
     DIR* dir = ::opendir(path.c_str());
     if (dir == nullptr)
-        return ReportError(error, path, errno);
+        return ReportFailure(failure, "Files.ListDirectory", path, errno);
     errno = 0;
     while (dirent* e = ::readdir(dir)) {
         std::string name = e->d_name;
@@ -150,24 +155,24 @@ bool ListDirectory(const std::string& path, std::vector<DirEntry>& out, std::str
     }
     const int code = errno;
     ::closedir(dir);
-    return code == 0 || ReportError(error, path, code);
+    return code == 0 || ReportFailure(failure, "Files.ListDirectory", path, code);
 }
 
-bool ExchangePaths(const std::string& a, const std::string& b, std::string* error) {
+bool ExchangePaths(const std::string& a, const std::string& b, ErrorRecord* failure) {
 #ifdef RENAME_EXCHANGE
     return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0 ||
-           ReportError(error, b, errno);
+           ReportFailure(failure, "Files.ExchangePaths", b, errno);
 #else
     (void)a;
-    return ReportError(error, b, ENOSYS);
+    return ReportFailure(failure, "Files.ExchangePaths", b, ENOSYS);
 #endif
 }
 
-bool SyncDirectory(const std::string& path, std::string* error) {
+bool SyncDirectory(const std::string& path, ErrorRecord* failure) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return ReportError(error, path, errno);
-    const bool ok = ::fsync(fd) == 0 || ReportError(error, path, errno);
+        return ReportFailure(failure, "Files.SyncDirectory", path, errno);
+    const bool ok = ::fsync(fd) == 0 || ReportFailure(failure, "Files.SyncDirectory", path, errno);
     ::close(fd);
     return ok;
 }
@@ -180,43 +185,52 @@ std::string Dir(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool MakeWritable(const std::string& path, std::string* error) {
+bool MakeWritable(const std::string& path, ErrorRecord* failure) {
     struct stat st {};
-    return (::stat(path.c_str(), &st) == 0 &&
-            ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0) ||
-           ReportError(error, path, errno);
+    if (::lstat(path.c_str(), &st) != 0)
+        return ReportFailure(failure, "Files.MakeWritable", path, errno);
+    const mode_t needs = S_ISDIR(st.st_mode)   ? S_IRUSR | S_IWUSR | S_IXUSR
+                         : S_ISREG(st.st_mode) ? S_IWUSR
+                                               : 0;
+    const mode_t mode = st.st_mode & 07777;
+    if ((mode & needs) == needs)
+        return true;
+    // AT_SYMLINK_NOFOLLOW: should path have become a link meanwhile, the call
+    // fails instead of changing the link's target.
+    return ::fchmodat(AT_FDCWD, path.c_str(), mode | needs, AT_SYMLINK_NOFOLLOW) == 0 ||
+           ReportFailure(failure, "Files.MakeWritable", path, errno);
 }
 
-bool MakeFolders(const std::string& path, std::string* error) {
+bool MakeFolders(const std::string& path, ErrorRecord* failure) {
     for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
         const std::string part = path.substr(0, at);
         if (!part.empty() && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
-            return ReportError(error, part, errno);
+            return ReportFailure(failure, "Files.MakeFolders", part, errno);
         if (at == std::string::npos)
             break;
     }
-    return IsDirectory(path, error);
+    return IsDirectory(path, failure) || PassOnFailureAs(failure, "Files.MakeFolders");
 }
 
-bool MakeExecutable(const std::string& path, std::string* error) {
+bool MakeExecutable(const std::string& path, ErrorRecord* failure) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        return ReportError(error, path, errno);
+        return ReportFailure(failure, "Files.MakeExecutable", path, errno);
     const mode_t mode = st.st_mode & 07777;
     return ::chmod(path.c_str(), mode | ((mode & 0444) >> 2)) == 0 ||
-           ReportError(error, path, errno);
+           ReportFailure(failure, "Files.MakeExecutable", path, errno);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out, std::string* error) {
+bool ReadWholeFile(const std::string& path, std::string& out, ErrorRecord* failure) {
     InputFile in;
-    if (!in.Open(path, error))
-        return false;
+    if (!in.Open(path, failure))
+        return PassOnFailureAs(failure, "Files.ReadWholeFile");
     out.clear();
     char buf[65536];
     for (;;) {
-        int64_t n = in.Read(buf, sizeof buf, error);
+        int64_t n = in.Read(buf, sizeof buf, failure);
         if (n < 0)
-            return false;
+            return PassOnFailureAs(failure, "Files.ReadWholeFile");
         if (n == 0)
             return true;
         out.append(buf, static_cast<size_t>(n));
@@ -227,51 +241,51 @@ InputFile::~InputFile() {
     Close();
 }
 
-bool InputFile::Open(const std::string& path, std::string* error) {
+bool InputFile::Open(const std::string& path, ErrorRecord* failure) {
     Close();
     // Non-blocking, so that opening a pipe does not wait for a writer.
     Fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (Fd_ < 0)
-        return ReportError(error, path, errno);
+        return ReportFailure(failure, "InputFile.Open", path, errno);
     struct stat st {};
     if (::fstat(Fd_, &st) != 0) {
         const int code = errno;
         Close();
-        return ReportError(error, path, code);
+        return ReportFailure(failure, "InputFile.Open", path, code);
     }
     if (!S_ISREG(st.st_mode)) {
         Close();
         if (S_ISDIR(st.st_mode))
-            return ReportError(error, path, EISDIR);
-        return ReportText(error, path, "not a regular file");
+            return ReportFailure(failure, "InputFile.Open", path, EISDIR);
+        return ReportFailureText(failure, "InputFile.Open", path, "not a regular file");
     }
     const int flags = ::fcntl(Fd_, F_GETFL);
     if (flags < 0 || ::fcntl(Fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         const int code = errno;
         Close();
-        return ReportError(error, path, code);
+        return ReportFailure(failure, "InputFile.Open", path, code);
     }
     Path_ = path;
     return true;
 }
 
-int64_t InputFile::Read(void* buffer, size_t n, std::string* error) {
+int64_t InputFile::Read(void* buffer, size_t n, ErrorRecord* failure) {
     if (Fd_ < 0)
-        return ReportError(error, Path_, EBADF), -1;
+        return ReportFailure(failure, "InputFile.Read", Path_, EBADF), -1;
     for (;;) {
         ssize_t got = ::read(Fd_, buffer, n);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            ReportError(error, Path_, errno);
+            ReportFailure(failure, "InputFile.Read", Path_, errno);
         return static_cast<int64_t>(got);
     }
 }
 
-bool InputFile::Stamp(FileStamp& out, std::string* error) const {
+bool InputFile::Stamp(FileStamp& out, ErrorRecord* failure) const {
     struct stat st {};
     if (Fd_ < 0 || ::fstat(Fd_, &st) != 0)
-        return ReportError(error, Path_, Fd_ < 0 ? EBADF : errno);
+        return ReportFailure(failure, "InputFile.Stamp", Path_, Fd_ < 0 ? EBADF : errno);
     out.Size = static_cast<int64_t>(st.st_size);
     out.ChangeSeconds = static_cast<int64_t>(st.st_ctim.tv_sec);
     out.ChangeNanoseconds = static_cast<int64_t>(st.st_ctim.tv_nsec);

@@ -1,12 +1,12 @@
 #pragma once
-// The file-system calls that removing a folder tree needs, none of which ever
-// follows a symbolic link: what a path is, the names in a folder, making an
-// item usable by its owner, removing one item, and resolving a path.
+// The file-system calls that removing a folder tree needs beyond Files.h,
+// none of which ever follows a symbolic link: what a path is, the names in a
+// folder, and removing one item. (Making an item removable is
+// Files::MakeWritable, resolving a path Files::RealPath.)
 //
 // Paths are byte strings, passed to the OS unchanged. Nothing here raises:
 // each call returns false on failure and, when failure is given, fills it
-// with Number = the system's error number (errno), Description =
-// "<path>: <the system's reason>" and Source = "FolderTree.<call>".
+// as Files.h does, with Source = "FolderTree.<call>".
 #include "runtime/ErrorRecord.h"
 
 #include <cstdint>
@@ -32,21 +32,10 @@ bool Inspect(const std::string& path, ItemInfo& out, ErrorRecord* failure = null
 bool ListNames(const std::string& folder, std::vector<std::string>& out,
                ErrorRecord* failure = nullptr);
 
-// True when the owner may already do what removing needs: write a file;
-// read, write and enter a folder. Links and other items need nothing.
-bool OwnerMayRemoveFrom(const ItemInfo& info);
-// Adds those permissions to a file or folder that lacks them (info is what
-// Inspect said about path). Never changes a link or what it points to.
-bool MakeOwnerWritable(const std::string& path, const ItemInfo& info,
-                       ErrorRecord* failure = nullptr);
-
 // Removes one item that is not a folder (a link itself, not its target).
 bool RemoveItem(const std::string& path, ErrorRecord* failure = nullptr);
 // Removes an empty folder.
 bool RemoveEmptyFolder(const std::string& path, ErrorRecord* failure = nullptr);
-
-// The absolute path with every link, "." and ".." resolved; the path must exist.
-bool ResolvePath(const std::string& path, std::string& out, ErrorRecord* failure = nullptr);
 
 } // namespace FolderTree
 

@@ -1,11 +1,12 @@
 #include "platform/StartProgram.h"
 
 #include "platform/Files.h"
-#include "runtime/ErrorRecord.h"
+#include "platform/PosixError.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,17 +15,14 @@ namespace ostrak {
 namespace {
 
 constexpr const char* Source = "Program.Start";
-constexpr int32_t ErrFileNotFound = 53;
-constexpr int32_t ErrPermissionDenied = 70;
-constexpr int32_t ErrPathFileAccess = 75;
 
-StartResult Fail(int32_t number, const std::string& description) {
-    Err() = ErrorRecord{number, description, Source};
+StartResult Fail(ErrorRecord* failure, const std::string& path, int code) {
+    ReportFailure(failure, Source, path, code);
     return StartResult::Failed;
 }
 
 // Adds execute permission wherever read permission is; true when the file
-// can be executed by us afterwards.
+// can be executed by us afterwards (errno says why not otherwise).
 bool MakeExecutable(const std::string& path, mode_t mode) {
     const mode_t wanted = mode | ((mode & 0444) >> 2);
     if (wanted != mode)
@@ -32,10 +30,20 @@ bool MakeExecutable(const std::string& path, mode_t mode) {
     return ::access(path.c_str(), X_OK) == 0;
 }
 
-bool StartDetached(const std::string& program, const QStringList& arguments) {
-    // An empty working folder: the child inherits ours.
-    return QProcess::startDetached(QFile::decodeName(QByteArray::fromStdString(program)), arguments,
-                                   QString());
+// Starts program on its own; false with the system's reason in *failure
+// (about path) when it cannot be started.
+bool StartDetached(const std::string& program, const QStringList& arguments,
+                   const std::string& path, ErrorRecord* failure) {
+    QProcess process;
+    process.setProgram(QFile::decodeName(QByteArray::fromStdString(program)));
+    process.setArguments(arguments);
+    // No working folder set: the child inherits ours.
+    if (process.startDetached())
+        return true;
+    // Qt gives the reason as text only ("execv: No such file or directory").
+    if (failure != nullptr)
+        *failure = ErrorRecord{ENOEXEC, path + ": " + process.errorString().toStdString(), Source};
+    return false;
 }
 
 } // namespace
@@ -46,27 +54,33 @@ bool IsWindowsExecutable(const std::string& path) {
     return in.Open(path) && in.Read(head, 2) == 2 && head[0] == 'M' && head[1] == 'Z';
 }
 
-StartResult StartProgram(const std::string& path) {
+StartResult StartProgram(const std::string& path, ErrorRecord* failure) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return Fail(ErrFileNotFound, "File not found: " + path);
+    if (::stat(path.c_str(), &st) != 0)
+        return Fail(failure, path, errno);
+    if (S_ISDIR(st.st_mode))
+        return Fail(failure, path, EISDIR);
+    if (!S_ISREG(st.st_mode)) {
+        ReportFailureText(failure, Source, path, "not a regular file");
+        return StartResult::Failed;
+    }
 
     if (IsWindowsExecutable(path)) {
         const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
         if (wine.isEmpty())
             return StartResult::NeedsWine;
         if (!StartDetached(QFile::encodeName(wine).toStdString(),
-                           {QFile::decodeName(QByteArray::fromStdString(path))}))
-            return Fail(ErrPathFileAccess, "Cannot start wine for " + path);
+                           {QFile::decodeName(QByteArray::fromStdString(path))}, path, failure))
+            return StartResult::Failed;
         return StartResult::Started;
     }
 
     if (!MakeExecutable(path, st.st_mode))
-        return Fail(ErrPermissionDenied, "Permission denied: " + path);
+        return Fail(failure, path, errno);
     // A name without a folder would be looked up on the PATH.
     const std::string program = path.find('/') == std::string::npos ? "./" + path : path;
-    if (!StartDetached(program, {}))
-        return Fail(ErrPathFileAccess, "Cannot start " + path);
+    if (!StartDetached(program, {}, path, failure))
+        return StartResult::Failed;
     return StartResult::Started;
 }
 

@@ -3,7 +3,9 @@
 // that cleans up after itself, and the sweep of those an ended run left
 // behind. A temporary name never grows with the name of what it stands in
 // for, so a target name of up to the system's 255 bytes always has one.
-// Errors follow Files.h ("<path>: <reason>" in *error).
+// Errors follow Files.h (the error record in *failure).
+#include "runtime/ErrorRecord.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -49,9 +51,9 @@ public:
     TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
     // Creates the folder (mode 0777 less the umask) inside parent.
-    bool Create(const std::string& parent, std::string* error = nullptr);
+    bool Create(const std::string& parent, ErrorRecord* failure = nullptr);
     // Removes the folder and what it holds now.
-    bool Remove(std::string* error = nullptr);
+    bool Remove(ErrorRecord* failure = nullptr);
     // The folder is no longer ours to remove (it was renamed away).
     void Keep();
     const std::string& Path() const { return Path_; }
@@ -71,10 +73,10 @@ inline constexpr int64_t StaleAfterSeconds = 60;
 // changed when it or anything directly in it changed). Nothing else is
 // touched: other names, links, and ours that are still fresh stay. Returns
 // how many were removed, -1 when folder cannot be read.
-int RemoveStaleTemporaries(const std::string& folder, std::string* error = nullptr);
+int RemoveStaleTemporaries(const std::string& folder, ErrorRecord* failure = nullptr);
 // The same, judged at nowSeconds (seconds since 1970).
 int RemoveStaleTemporaries(const std::string& folder, int64_t nowSeconds,
-                           std::string* error = nullptr);
+                           ErrorRecord* failure = nullptr);
 
 } // namespace Files
 

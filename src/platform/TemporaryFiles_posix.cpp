@@ -93,21 +93,22 @@ TemporaryFolder::~TemporaryFolder() {
     Remove();
 }
 
-bool TemporaryFolder::Create(const std::string& parent, std::string* error) {
+bool TemporaryFolder::Create(const std::string& parent, ErrorRecord* failure) {
     Remove();
     const NewTemporary made = CreateTemporary(
         parent, true, [](const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; });
     if (made.Code != 0)
-        return ReportError(error, parent, made.Code);
+        return ReportFailure(failure, "TemporaryFolder.Create", parent, made.Code);
     Path_ = made.Path;
     Registration_ = made.Registration;
     return true;
 }
 
-bool TemporaryFolder::Remove(std::string* error) {
+bool TemporaryFolder::Remove(ErrorRecord* failure) {
     if (Path_.empty())
         return true;
-    const bool removed = RemoveTree(Path_, error);
+    const bool removed =
+        RemoveTree(Path_, failure) || PassOnFailureAs(failure, "TemporaryFolder.Remove");
     Keep();
     return removed;
 }
@@ -118,14 +119,14 @@ void TemporaryFolder::Keep() {
     Path_.clear();
 }
 
-int RemoveStaleTemporaries(const std::string& folder, std::string* error) {
-    return RemoveStaleTemporaries(folder, static_cast<int64_t>(std::time(nullptr)), error);
+int RemoveStaleTemporaries(const std::string& folder, ErrorRecord* failure) {
+    return RemoveStaleTemporaries(folder, static_cast<int64_t>(std::time(nullptr)), failure);
 }
 
-int RemoveStaleTemporaries(const std::string& folder, int64_t nowSeconds, std::string* error) {
+int RemoveStaleTemporaries(const std::string& folder, int64_t nowSeconds, ErrorRecord* failure) {
     std::vector<DirEntry> entries;
-    if (!ListDirectory(folder, entries, error))
-        return -1;
+    if (!ListDirectory(folder, entries, failure))
+        return PassOnFailureAs(failure, "Files.RemoveStaleTemporaries"), -1;
     int removed = 0;
     for (const DirEntry& e : entries) {
         if (!IsTemporaryName(e.Name) || e.IsSymlink || (!e.IsRegular && !e.IsDirectory))

@@ -49,11 +49,11 @@ TEST(ReadFileChunks, RefusesWhatIsNotARegularFile) {
     EXPECT_EQ(ReadFileChunks(dir.Write("empty", ""), sink), std::optional<uint64_t>(0));
     EXPECT_EQ(calls, 0);
     // The reason comes from the system.
-    std::string error;
-    EXPECT_FALSE(ReadFileChunks(dir.File("missing"), sink, 4096, &error).has_value());
-    EXPECT_EQ(error, dir.File("missing") + ": No such file or directory");
-    EXPECT_FALSE(ReadFileChunks(dir.Path(), sink, 4096, &error).has_value());
-    EXPECT_EQ(error, dir.Path() + ": Is a directory");
+    ErrorRecord failure;
+    EXPECT_FALSE(ReadFileChunks(dir.File("missing"), sink, 4096, &failure).has_value());
+    EXPECT_EQ(failure.Description, dir.File("missing") + ": No such file or directory");
+    EXPECT_FALSE(ReadFileChunks(dir.Path(), sink, 4096, &failure).has_value());
+    EXPECT_EQ(failure.Description, dir.Path() + ": Is a directory");
 }
 
 } // namespace

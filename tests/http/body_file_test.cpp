@@ -103,9 +103,9 @@ TEST(BodyFile, FailedWriteLeavesTargetAsItWas) {
 TEST(BodyFile, FolderThatDoesNotExistCannotBegin) {
     TempDir dir;
     BodyFile body;
-    std::string error;
-    EXPECT_FALSE(body.Begin(dir.File("missing/file.dat"), &error));
-    EXPECT_EQ(error, dir.File("missing/file.dat") + ": No such file or directory");
+    ErrorRecord failure;
+    EXPECT_FALSE(body.Begin(dir.File("missing/file.dat"), &failure));
+    EXPECT_EQ(failure.Description, dir.File("missing/file.dat") + ": No such file or directory");
     EXPECT_FALSE(body.Append("x"));
     EXPECT_FALSE(body.Finish());
 }

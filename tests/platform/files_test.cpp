@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/FolderTree.h"
 #include "platform/TemporaryFiles.h"
 #include "support/FolderNames.h"
 #include "support/TempDir.h"
@@ -69,6 +70,11 @@ std::string Reason(const std::string& path, int code) {
     return path + ": " + std::strerror(code);
 }
 
+// What a call named source fills in when it fails with code on path.
+ErrorRecord Failed(const char* source, const std::string& path, int code) {
+    return ErrorRecord{code, Reason(path, code), source};
+}
+
 // The descriptor this process holds open on path, -1 when none.
 int DescriptorOf(const std::string& path) {
     for (int fd = 0; fd < 1024; ++fd) {
@@ -97,56 +103,121 @@ TEST(Files, FailuresCarryTheSystemsReason) {
     Files::InputFile in;
     const struct {
         const char* what;
-        std::function<bool(std::string*)> call;
-        std::string expected;
+        std::function<bool(ErrorRecord*)> call;
+        ErrorRecord expected;
     } cases[] = {
-        {"length", [&](std::string* e) { return Files::FileLength(missing, e) >= 0; },
-         Reason(missing, ENOENT)},
-        {"is directory", [&](std::string* e) { return Files::IsDirectory(file, e); },
-         Reason(file, ENOTDIR)},
-        {"exists", [&](std::string* e) { return Files::Exists(missing, e); },
-         Reason(missing, ENOENT)},
-        {"delete", [&](std::string* e) { return Files::RemoveFile(missing, e); },
-         Reason(missing, ENOENT)},
-        {"make folder", [&](std::string* e) { return Files::MakeDirectory(file, e); },
-         Reason(file, EEXIST)},
-        {"remove folder", [&](std::string* e) { return Files::RemoveFolder(dir.File("full"), e); },
-         Reason(dir.File("full"), ENOTEMPTY)},
-        {"rename", [&](std::string* e) { return Files::RenamePath(missing, file, e); },
-         Reason(file, ENOENT)},
-        {"real path", [&](std::string* e) { return Files::RealPath(missing, real, e); },
-         Reason(missing, ENOENT)},
-        {"list", [&](std::string* e) { return Files::ListDirectory(file, entries, e); },
-         Reason(file, ENOTDIR)},
-        {"exchange", [&](std::string* e) { return Files::ExchangePaths(file, missing, e); },
-         Reason(missing, ENOENT)},
-        {"sync folder", [&](std::string* e) { return Files::SyncDirectory(missing, e); },
-         Reason(missing, ENOENT)},
-        {"read a folder", [&](std::string* e) { return Files::ReadWholeFile(dir.Path(), text, e); },
-         Reason(dir.Path(), EISDIR)},
-        {"open a pipe", [&](std::string* e) { return in.Open(dir.File("pipe"), e); },
-         dir.File("pipe") + ": not a regular file"},
-        {"make folders", [&](std::string* e) { return Files::MakeFolders(file + "/sub", e); },
-         Reason(file + "/sub", ENOTDIR)},
-        {"make writable", [&](std::string* e) { return Files::MakeWritable(missing, e); },
-         Reason(missing, ENOENT)},
-        {"make executable", [&](std::string* e) { return Files::MakeExecutable(missing, e); },
-         Reason(missing, ENOENT)},
+        {"length", [&](ErrorRecord* e) { return Files::FileLength(missing, e) >= 0; },
+         Failed("Files.FileLength", missing, ENOENT)},
+        {"is directory", [&](ErrorRecord* e) { return Files::IsDirectory(file, e); },
+         Failed("Files.IsDirectory", file, ENOTDIR)},
+        {"exists", [&](ErrorRecord* e) { return Files::Exists(missing, e); },
+         Failed("Files.Exists", missing, ENOENT)},
+        {"delete", [&](ErrorRecord* e) { return Files::RemoveFile(missing, e); },
+         Failed("Files.RemoveFile", missing, ENOENT)},
+        {"make folder", [&](ErrorRecord* e) { return Files::MakeDirectory(file, e); },
+         Failed("Files.MakeDirectory", file, EEXIST)},
+        {"remove folder", [&](ErrorRecord* e) { return Files::RemoveFolder(dir.File("full"), e); },
+         Failed("Files.RemoveFolder", dir.File("full"), ENOTEMPTY)},
+        {"rename", [&](ErrorRecord* e) { return Files::RenamePath(missing, file, e); },
+         Failed("Files.RenamePath", file, ENOENT)},
+        {"real path", [&](ErrorRecord* e) { return Files::RealPath(missing, real, e); },
+         Failed("Files.RealPath", missing, ENOENT)},
+        {"list", [&](ErrorRecord* e) { return Files::ListDirectory(file, entries, e); },
+         Failed("Files.ListDirectory", file, ENOTDIR)},
+        {"exchange", [&](ErrorRecord* e) { return Files::ExchangePaths(file, missing, e); },
+         Failed("Files.ExchangePaths", missing, ENOENT)},
+        {"sync folder", [&](ErrorRecord* e) { return Files::SyncDirectory(missing, e); },
+         Failed("Files.SyncDirectory", missing, ENOENT)},
+        {"read a folder", [&](ErrorRecord* e) { return Files::ReadWholeFile(dir.Path(), text, e); },
+         Failed("Files.ReadWholeFile", dir.Path(), EISDIR)},
+        {"open a pipe",
+         [&](ErrorRecord* e) { return in.Open(dir.File("pipe"), e); },
+         {EINVAL, dir.File("pipe") + ": not a regular file", "InputFile.Open"}},
+        {"make folders", [&](ErrorRecord* e) { return Files::MakeFolders(file + "/sub", e); },
+         Failed("Files.MakeFolders", file + "/sub", ENOTDIR)},
+        {"make writable", [&](ErrorRecord* e) { return Files::MakeWritable(missing, e); },
+         Failed("Files.MakeWritable", missing, ENOENT)},
+        {"make executable", [&](ErrorRecord* e) { return Files::MakeExecutable(missing, e); },
+         Failed("Files.MakeExecutable", missing, ENOENT)},
         {"write into a missing folder",
-         [&](std::string* e) { return Files::WriteWholeFile(dir.File("no/file"), "x", e); },
-         Reason(dir.File("no/file"), ENOENT)},
+         [&](ErrorRecord* e) { return Files::WriteWholeFile(dir.File("no/file"), "x", e); },
+         Failed("Files.WriteWholeFile", dir.File("no/file"), ENOENT)},
+    };
+    const ErrorRecord untouched{1, "untouched", "test"};
+    for (const auto& c : cases) {
+        ErrorRecord failure = untouched;
+        EXPECT_FALSE(c.call(nullptr)) << c.what;
+        EXPECT_FALSE(c.call(&failure)) << c.what;
+        EXPECT_EQ(failure, c.expected) << c.what << ": " << failure.Description;
+    }
+    // A call that succeeds leaves the record alone.
+    ErrorRecord failure = untouched;
+    EXPECT_EQ(Files::FileLength(file, &failure), 3);
+    EXPECT_TRUE(Files::ReadWholeFile(file, text, &failure));
+    EXPECT_EQ(failure, untouched);
+}
+
+// Making writable adds only what changing or removing needs, and never
+// reaches through a link to what it points to.
+TEST(Files, MakeWritableAddsWhatRemovingNeedsAndNeverFollowsALink) {
+    TempDir dir;
+    const std::string file = dir.Write("file", "x");
+    const std::string folder = dir.File("folder");
+    const std::string target = dir.Write("target", "t");
+    ASSERT_TRUE(Files::MakeDirectory(folder));
+    ASSERT_EQ(::symlink(target.c_str(), dir.File("link").c_str()), 0);
+    const auto modeOf = [](const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 07777;
+    };
+    const struct {
+        std::string path;
+        mode_t before, after;
+    } cases[] = {
+        {file, 0444, 0644},   {file, 0640, 0640},   {file, 0200, 0200},   {folder, 0500, 0700},
+        {folder, 0000, 0700}, {folder, 0755, 0755}, {target, 0444, 0444}, // through the link below,
+                                                                          // which needs nothing
     };
     for (const auto& c : cases) {
-        std::string error = "untouched";
-        EXPECT_FALSE(c.call(nullptr)) << c.what;
-        EXPECT_FALSE(c.call(&error)) << c.what;
-        EXPECT_EQ(error, c.expected) << c.what;
+        SCOPED_TRACE(c.path + " " + std::to_string(c.before));
+        ASSERT_EQ(::chmod(c.path.c_str(), c.before), 0);
+        const std::string given = c.path == target ? dir.File("link") : c.path;
+        ErrorRecord failure;
+        EXPECT_TRUE(Files::MakeWritable(given, &failure)) << failure.Description;
+        EXPECT_EQ(modeOf(c.path), c.after);
     }
-    // A call that succeeds leaves the text alone.
-    std::string error = "untouched";
-    EXPECT_EQ(Files::FileLength(file, &error), 3);
-    EXPECT_TRUE(Files::ReadWholeFile(file, text, &error));
-    EXPECT_EQ(error, "untouched");
+}
+
+// The folder-tree calls and the temporary files report as the file calls do.
+TEST(FolderTree, FailuresCarryNumberReasonAndSource) {
+    TempDir dir;
+    const std::string missing = dir.File("missing");
+    const std::string file = dir.Write("file", "abc");
+    FolderTree::ItemInfo info;
+    std::vector<std::string> names;
+    Files::TemporaryFolder temporary;
+    const struct {
+        std::function<bool(ErrorRecord*)> call;
+        ErrorRecord expected;
+    } cases[] = {
+        {[&](ErrorRecord* e) { return FolderTree::Inspect(missing, info, e); },
+         Failed("FolderTree.Inspect", missing, ENOENT)},
+        {[&](ErrorRecord* e) { return FolderTree::ListNames(file, names, e); },
+         Failed("FolderTree.ListNames", file, ENOTDIR)},
+        {[&](ErrorRecord* e) { return FolderTree::RemoveItem(missing, e); },
+         Failed("FolderTree.RemoveItem", missing, ENOENT)},
+        {[&](ErrorRecord* e) { return FolderTree::RemoveEmptyFolder(file, e); },
+         Failed("FolderTree.RemoveEmptyFolder", file, ENOTDIR)},
+        {[&](ErrorRecord* e) { return temporary.Create(missing, e); },
+         Failed("TemporaryFolder.Create", missing, ENOENT)},
+        {[&](ErrorRecord* e) { return Files::RemoveStaleTemporaries(missing, e) >= 0; },
+         Failed("Files.RemoveStaleTemporaries", missing, ENOENT)},
+    };
+    for (const auto& c : cases) {
+        ErrorRecord failure;
+        EXPECT_FALSE(c.call(&failure)) << c.expected.Source;
+        EXPECT_EQ(failure, c.expected) << failure.Description;
+    }
 }
 
 // The temporary name is the same 19 bytes whatever the target's name, so
@@ -158,19 +229,19 @@ TEST(Files, AtomicWriterTakesNamesUpTo255Bytes) {
         SCOPED_TRACE(length);
         const std::string target = dir.File(std::string(length, 'n'));
         Files::AtomicFileWriter w;
-        std::string error;
-        ASSERT_TRUE(w.Begin(target, &error)) << error;
+        ErrorRecord failure;
+        ASSERT_TRUE(w.Begin(target, &failure)) << failure.Description;
         const std::string tempName = w.TemporaryPath().substr(dir.Path().size() + 1);
         EXPECT_TRUE(Files::IsTemporaryName(tempName)) << tempName;
         EXPECT_EQ(tempName.size(), 19u);
         ASSERT_TRUE(w.Write("data", 4));
         if (length <= 255) {
-            EXPECT_TRUE(w.Commit(&error)) << error;
+            EXPECT_TRUE(w.Commit(&failure)) << failure.Description;
             EXPECT_EQ(TempDir::Read(target), "data");
             ASSERT_TRUE(Files::RemoveFile(target));
         } else {
-            EXPECT_FALSE(w.Commit(&error));
-            EXPECT_EQ(error, Reason(target, ENAMETOOLONG));
+            EXPECT_FALSE(w.Commit(&failure));
+            EXPECT_EQ(failure.Description, Reason(target, ENAMETOOLONG));
         }
         EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{});
     }
@@ -209,9 +280,9 @@ TEST(Files, FailedCommitRemovesTheTemporaryFile) {
         ASSERT_TRUE(w.Write("new", 3));
         const std::string temp = w.TemporaryPath();
         c.interfere(w);
-        std::string error;
-        EXPECT_FALSE(w.Commit(&error));
-        EXPECT_EQ(error, Reason(c.target, c.code));
+        ErrorRecord failure;
+        EXPECT_FALSE(w.Commit(&failure));
+        EXPECT_EQ(failure.Description, Reason(c.target, c.code));
         EXPECT_FALSE(Files::Exists(temp));
         EXPECT_EQ(w.TemporaryPath(), "");
     }

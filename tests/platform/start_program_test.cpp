@@ -6,6 +6,7 @@
 #include "support/TempDir.h"
 
 #include <QThread>
+#include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
@@ -85,10 +86,12 @@ TEST_F(StartProgramTest, WithoutWineNothingStartsAndMissingFilesFail) {
     EXPECT_EQ(ModeOf(exe) & 0111, 0); // left as it was
 
     Err().Clear();
-    EXPECT_EQ(StartProgram(Dir.File("the game/missing")), StartResult::Failed);
-    EXPECT_EQ(Err().Number, 53);
-    EXPECT_EQ(Err().Source, "Program.Start");
-    EXPECT_FALSE(Err().Description.empty());
-    EXPECT_EQ(StartProgram(Dir.File("the game")), StartResult::Failed); // a folder
-    EXPECT_EQ(Err().Number, 53);
+    ErrorRecord failure;
+    EXPECT_EQ(StartProgram(Dir.File("the game/missing"), &failure), StartResult::Failed);
+    EXPECT_EQ(failure,
+              (ErrorRecord{ENOENT, Dir.File("the game/missing") + ": No such file or directory",
+                           "Program.Start"}));
+    EXPECT_EQ(StartProgram(Dir.File("the game"), &failure), StartResult::Failed); // a folder
+    EXPECT_EQ(failure.Number, EISDIR);
+    EXPECT_EQ(Err(), ErrorRecord{}); // the current record is left alone
 }

@@ -70,16 +70,16 @@ TEST(TemporaryFiles, StaleSweepTakesOnlyOursUnchangedForMoreThanAMinute) {
         SetModified(dir.File(tree), Then - 3600);
     }
 
-    std::string error;
-    EXPECT_EQ(Files::RemoveStaleTemporaries(dir.Path(), Then, &error), 2) << error;
+    ErrorRecord failure;
+    EXPECT_EQ(Files::RemoveStaleTemporaries(dir.Path(), Then, &failure), 2) << failure.Description;
     EXPECT_EQ(
         FolderNames(dir.Path()),
         (std::vector<std::string>{".game.dat.part-abc123", ".ostrak-part-Tree01",
                                   ".ostrak-part-aged60", ".ostrak-part-fresh1",
                                   ".ostrak-part-link01", ".ostrak-part-toolong", "game.dat"}));
     EXPECT_EQ(Files::RemoveStaleTemporaries(dir.Path(), Then + 1), 1); // aged60 is 61 s old now
-    EXPECT_EQ(Files::RemoveStaleTemporaries(dir.File("missing"), Then, &error), -1);
-    EXPECT_EQ(error, dir.File("missing") + ": No such file or directory");
+    EXPECT_EQ(Files::RemoveStaleTemporaries(dir.File("missing"), Then, &failure), -1);
+    EXPECT_EQ(failure.Description, dir.File("missing") + ": No such file or directory");
 }
 
 TEST(TemporaryFiles, FolderGoesWithTheObjectUnlessKept) {
@@ -100,10 +100,10 @@ TEST(TemporaryFiles, FolderGoesWithTheObjectUnlessKept) {
         tree.Keep();
     }
     EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"crc"});
-    std::string error;
+    ErrorRecord failure;
     Files::TemporaryFolder tree;
-    EXPECT_FALSE(tree.Create(dir.File("missing"), &error));
-    EXPECT_EQ(error, dir.File("missing") + ": No such file or directory");
+    EXPECT_FALSE(tree.Create(dir.File("missing"), &failure));
+    EXPECT_EQ(failure.Description, dir.File("missing") + ": No such file or directory");
 }
 
 TEST(Files, PathParts) {

@@ -21,9 +21,9 @@ std::string Shown(const std::string& name, bool safe) {
 void DumpList(const std::string& path, std::ostream& out) {
     Files::InputFile file;
     unsigned char seed = 0;
-    std::string error;
-    if (!file.Open(path, &error) || file.Read(&seed, 1, &error) < 0)
-        throw ToolError("cannot read " + error);
+    ErrorRecord failure;
+    if (!file.Open(path, &failure) || file.Read(&seed, 1, &failure) < 0)
+        throw ToolError("cannot read " + failure.Description);
     file.Close();
 
     FileListTable table;

@@ -77,10 +77,10 @@ void CheckLetterCase(const std::string& dir, const std::vector<std::string>& nam
 // Scans the source folder: the regular files to publish, in byte order of
 // their names. Throws on anything the installer could not use.
 std::vector<std::string> ScanSource(const std::string& dir, std::ostream& err) {
-    std::string error;
+    ErrorRecord failure;
     std::vector<Files::DirEntry> entries;
-    if (!Files::ListDirectory(dir, entries, &error))
-        throw ToolError("cannot read " + error);
+    if (!Files::ListDirectory(dir, entries, &failure))
+        throw ToolError("cannot read " + failure.Description);
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return a.Name < b.Name; });
 
@@ -99,9 +99,9 @@ std::vector<std::string> ScanSource(const std::string& dir, std::ostream& err) {
                 << " is not copied; a new one is written\n";
             continue;
         }
-        const int64_t length = Files::FileLength(path, &error);
+        const int64_t length = Files::FileLength(path, &failure);
         if (length < 0)
-            throw ToolError("cannot read " + error);
+            throw ToolError("cannot read " + failure.Description);
         if (length == 0)
             throw ToolError(path + ": is empty; the installer cannot verify an empty file");
         names.push_back(e.Name);
@@ -138,20 +138,20 @@ std::string ListBytes(uint8_t seed, const std::vector<FileListEntry>& entries,
 
 // Writes a small file whole and on the device.
 void WriteDurably(const std::string& path, const std::string& bytes) {
-    std::string error;
+    ErrorRecord failure;
     Files::AtomicFileWriter out;
-    if (!out.Begin(path, &error) || !out.Write(bytes.data(), bytes.size(), &error) ||
-        !out.Sync(&error) || !out.Commit(&error))
-        throw ToolError("cannot write " + error);
+    if (!out.Begin(path, &failure) || !out.Write(bytes.data(), bytes.size(), &failure) ||
+        !out.Sync(&failure) || !out.Commit(&failure))
+        throw ToolError("cannot write " + failure.Description);
 }
 
 // Copies the release into a new tree beside OUT_DIR and moves it into place.
 void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>& names,
                    const ReleasePlaces& places, std::ostream& out) {
     Files::TemporaryFolder built;
-    std::string error;
-    if (!built.Create(places.BuildParent, &error))
-        throw ToolError("cannot build the new tree: " + error);
+    ErrorRecord failure;
+    if (!built.Create(places.BuildParent, &failure))
+        throw ToolError("cannot build the new tree: " + failure.Description);
 
     std::string version;
     std::vector<FileListEntry> entries;
@@ -170,8 +170,8 @@ void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>
     WriteDurably(Files::JoinPath(built.Path(), VersionPage), version);
     WriteDurably(Files::JoinPath(built.Path(), ListName),
                  ListBytes(options.Seed, entries, version));
-    if (!Files::SyncDirectory(built.Path(), &error))
-        throw ToolError("cannot write " + error);
+    if (!Files::SyncDirectory(built.Path(), &failure))
+        throw ToolError("cannot write " + failure.Description);
 
     MoveIntoPlace(built, places);
     out << "Wrote " << Printable(places.Target) << ": " << names.size() << " files, "

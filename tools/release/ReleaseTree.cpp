@@ -11,16 +11,17 @@ namespace {
 // The absolute path OUT_DIR has or will have once created (its parent must
 // exist and be a folder).
 std::string ResolveOutDir(const std::string& outDir) {
-    std::string error, real;
+    ErrorRecord failure;
+    std::string real;
     if (Files::Exists(outDir)) {
-        if (!Files::IsDirectory(outDir, &error) || !Files::RealPath(outDir, real, &error))
-            throw ToolError("OUT_DIR " + error);
+        if (!Files::IsDirectory(outDir, &failure) || !Files::RealPath(outDir, real, &failure))
+            throw ToolError("OUT_DIR " + failure.Description);
         return real;
     }
     std::string parent;
-    if (!Files::RealPath(Files::ParentFolder(outDir), parent, &error) ||
-        !Files::IsDirectory(parent, &error))
-        throw ToolError("OUT_DIR " + outDir + " cannot be created: " + error);
+    if (!Files::RealPath(Files::ParentFolder(outDir), parent, &failure) ||
+        !Files::IsDirectory(parent, &failure))
+        throw ToolError("OUT_DIR " + outDir + " cannot be created: " + failure.Description);
     return Files::JoinPath(parent, Files::BaseName(outDir));
 }
 
@@ -46,9 +47,10 @@ bool FindEntry(const std::string& folder, const std::string& name, Files::DirEnt
 } // namespace
 
 ReleasePlaces FindReleasePlaces(const std::string& sourceDir, const std::string& outDir) {
-    std::string error, source;
-    if (!Files::IsDirectory(sourceDir, &error) || !Files::RealPath(sourceDir, source, &error))
-        throw ToolError("SOURCE_DIR " + error);
+    ErrorRecord failure;
+    std::string source;
+    if (!Files::IsDirectory(sourceDir, &failure) || !Files::RealPath(sourceDir, source, &failure))
+        throw ToolError("SOURCE_DIR " + failure.Description);
     const std::string out = ResolveOutDir(outDir);
     if (IsSameOrInside(out, source))
         throw ToolError("OUT_DIR " + outDir +
@@ -73,11 +75,11 @@ void SweepStaleTrees(const ReleasePlaces& places) {
 }
 
 bool PrepareOutDir(const ReleasePlaces& places) {
-    std::string error;
+    ErrorRecord failure;
     bool created = false;
     if (!Files::Exists(places.OutDir)) {
-        if (!Files::MakeDirectory(places.OutDir, &error))
-            throw ToolError("cannot create " + error);
+        if (!Files::MakeDirectory(places.OutDir, &failure))
+            throw ToolError("cannot create " + failure.Description);
         created = true;
     }
     Files::DirEntry existing;
@@ -87,11 +89,11 @@ bool PrepareOutDir(const ReleasePlaces& places) {
 }
 
 void MoveIntoPlace(Files::TemporaryFolder& built, const ReleasePlaces& places) {
-    std::string error;
+    ErrorRecord failure;
     Files::DirEntry existing;
     if (!FindEntry(places.OutDir, "crc", existing)) {
-        if (!Files::RenamePath(built.Path(), places.Target, &error))
-            throw ToolError("cannot create " + error);
+        if (!Files::RenamePath(built.Path(), places.Target, &failure))
+            throw ToolError("cannot create " + failure.Description);
         built.Keep();
         return;
     }
@@ -102,18 +104,18 @@ void MoveIntoPlace(Files::TemporaryFolder& built, const ReleasePlaces& places) {
     // Without a swap the earlier tree steps aside first; the two renames are
     // not cut apart by a signal, so the folder is missing only for a moment.
     Files::TemporaryFolder old;
-    if (!old.Create(places.BuildParent, &error))
-        throw ToolError("cannot replace " + places.Target + ": " + error);
+    if (!old.Create(places.BuildParent, &failure))
+        throw ToolError("cannot replace " + places.Target + ": " + failure.Description);
     {
         Files::TerminationDeferred deferred;
-        if (!Files::RenamePath(places.Target, old.Path(), &error))
-            throw ToolError("cannot replace " + error);
-        if (!Files::RenamePath(built.Path(), places.Target, &error)) {
+        if (!Files::RenamePath(places.Target, old.Path(), &failure))
+            throw ToolError("cannot replace " + failure.Description);
+        if (!Files::RenamePath(built.Path(), places.Target, &failure)) {
             const std::string aside = old.Path();
             old.Keep();
             if (!Files::RenamePath(aside, places.Target))
-                error += "; the earlier tree is in " + aside;
-            throw ToolError("cannot replace " + error);
+                failure.Description += "; the earlier tree is in " + aside;
+            throw ToolError("cannot replace " + failure.Description);
         }
         built.Keep();
     }

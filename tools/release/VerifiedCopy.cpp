@@ -23,36 +23,36 @@ constexpr size_t CopyChunk = 1 << 20;
 
 uint32_t CopyVerified(const std::string& from, const std::string& to,
                       const std::function<void(uint64_t copied)>& afterChunk) {
-    std::string error;
+    ErrorRecord failure;
     Files::InputFile in;
     Files::FileStamp before, after;
-    if (!in.Open(from, &error) || !in.Stamp(before, &error))
-        throw ToolError("cannot read " + error);
+    if (!in.Open(from, &failure) || !in.Stamp(before, &failure))
+        throw ToolError("cannot read " + failure.Description);
     Files::AtomicFileWriter out;
-    if (!out.Begin(to, &error))
-        throw ToolError("cannot create " + error);
+    if (!out.Begin(to, &failure))
+        throw ToolError("cannot create " + failure.Description);
     std::vector<char> buffer(CopyChunk);
     uint32_t reg = 0xFFFFFFFFu;
     uint64_t copied = 0;
     for (;;) {
-        const int64_t got = in.Read(buffer.data(), buffer.size(), &error);
+        const int64_t got = in.Read(buffer.data(), buffer.size(), &failure);
         if (got < 0)
-            throw ToolError("cannot read " + error);
+            throw ToolError("cannot read " + failure.Description);
         if (got == 0)
             break;
         reg = Crc32Update(reg, buffer.data(), static_cast<size_t>(got));
-        if (!out.Write(buffer.data(), static_cast<size_t>(got), &error))
-            throw ToolError("cannot write " + error);
+        if (!out.Write(buffer.data(), static_cast<size_t>(got), &failure))
+            throw ToolError("cannot write " + failure.Description);
         copied += static_cast<uint64_t>(got);
         if (afterChunk)
             afterChunk(copied);
     }
-    if (!in.Stamp(after, &error))
-        throw ToolError("cannot read " + error);
+    if (!in.Stamp(after, &failure))
+        throw ToolError("cannot read " + failure.Description);
     if (after != before || copied != static_cast<uint64_t>(before.Size))
         Changed(from, before, after, copied);
-    if (!out.Sync(&error) || !out.Commit(&error))
-        throw ToolError("cannot write " + error);
+    if (!out.Sync(&failure) || !out.Commit(&failure))
+        throw ToolError("cannot write " + failure.Description);
     return ~reg;
 }
 
