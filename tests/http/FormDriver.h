@@ -50,14 +50,6 @@ public:
     int Ticks = 0;
 };
 
-// Names of the entries of a folder (temporary files show up here).
-inline std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    return names;
-}
-
 inline std::string Response(const std::string& headers, const std::string& body) {
     return "HTTP/1.0 200 OK\r\n" + headers + "\r\n" + body;
 }

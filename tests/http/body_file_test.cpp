@@ -1,5 +1,6 @@
 #include "http/BodyFile.h"
 
+#include "support/FolderNames.h"
 #include "support/TempDir.h"
 
 #include <csignal>
@@ -12,10 +13,7 @@ using namespace ostrak;
 namespace {
 
 size_t CountEntries(const std::string& folder) {
-    size_t n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder))
-        ++n;
-    return n;
+    return FolderNames(folder).size();
 }
 
 TEST(BodyFile, WritesInLargePiecesAndRenamesWhenFinished) {

@@ -1,6 +1,7 @@
 // Fetches that fail: nothing is written, the failure flag is raised at once,
 // and abandoned transfers leave no trace.
 #include "FormDriver.h"
+#include "support/FolderNames.h"
 #include "support/ScriptedHttpPeer.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +55,7 @@ TEST(Failures, NothingWrittenAndFlagRaised) {
         EXPECT_FALSE(IsTrue(d.Form.DownDone));
         EXPECT_NE(d.Form.FailureText.find(c.Reason), std::string::npos) << d.Form.FailureText;
         EXPECT_EQ(TempDir::Read(target), "original");
-        EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"game.dat"});
+        EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"game.dat"});
         // The connection is released for the next request.
         ASSERT_TRUE(
             d.TickUntil([&] { return d.Form.Winsock1().State() == SocketState::Closed; }, 300));
@@ -70,7 +71,7 @@ TEST(Failures, TargetThatCannotBeStored) {
     EXPECT_TRUE(IsTrue(d.Form.DownFailed));
     EXPECT_FALSE(IsTrue(d.Form.DownDone));
     EXPECT_NE(d.Form.FailureText.find("cannot create"), std::string::npos);
-    EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+    EXPECT_TRUE(FolderNames(dir.Path()).empty());
 }
 
 TEST(Failures, LateDataAfterCloseConnectionsIsDropped) {
@@ -91,7 +92,7 @@ TEST(Failures, LateDataAfterCloseConnectionsIsDropped) {
     EXPECT_FALSE(IsTrue(d.Form.DownDone));
     EXPECT_FALSE(IsTrue(d.Form.DownFailed));
     EXPECT_TRUE(d.Form.ResponseText().empty());
-    EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+    EXPECT_TRUE(FolderNames(dir.Path()).empty());
 }
 
 TEST(Failures, LateDataDoesNotHoldOffTheNextRequest) {

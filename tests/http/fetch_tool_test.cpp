@@ -1,28 +1,21 @@
 // ostrak_fetch, run as a program against a real server.
-#include "FormDriver.h"
+#include "support/FolderNames.h"
 #include "support/HttpServers.h"
 #include "support/ScriptedHttpPeer.h"
+#include "support/Subprocess.h"
 #include "support/TempDir.h"
 
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace ostrak;
 
 namespace {
 
-struct FetchRun {
-    int Exit = -1;
-    std::string Out;
-    std::string Err;
-};
+using Args = std::vector<std::string>;
 
-FetchRun Fetch(const QStringList& args) {
-    QProcess p;
-    p.start(OSTRAK_FETCH_EXE, args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+ProcessResult Fetch(Args args) {
+    args.insert(args.begin(), OSTRAK_FETCH_EXE);
+    return RunProcess(args);
 }
 
 class FetchTool : public ::testing::Test {
@@ -31,49 +24,49 @@ protected:
         Site.Write("game.dat", std::string(300000, 'g'));
         Site.Write("index.php", "-98765");
         Server = std::make_unique<PythonHttpServer>(Site.Path());
-        Address = QString::fromStdString(Server->Address());
+        Address = Server->Address();
     }
     TempDir Site;
     TempDir Out;
     std::unique_ptr<PythonHttpServer> Server;
-    QString Address;
+    std::string Address;
 };
 
 TEST_F(FetchTool, StoresAFileWithProgress) {
     std::string target = Out.File("game.dat");
-    FetchRun r = Fetch({Address, "/game.dat", QString::fromStdString(target)});
-    EXPECT_EQ(r.Exit, 0) << r.Err;
+    ProcessResult r = Fetch({Address, "/game.dat", target});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(TempDir::Read(target), std::string(300000, 'g'));
     EXPECT_NE(r.Err.find("%"), std::string::npos);
     EXPECT_NE(r.Err.find("stored 300000 bytes"), std::string::npos);
 }
 
 TEST_F(FetchTool, PrintsTheBodyWithoutFile) {
-    FetchRun r = Fetch({Address, "/index.php?h=3"});
-    EXPECT_EQ(r.Exit, 0) << r.Err;
+    ProcessResult r = Fetch({Address, "/index.php?h=3"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "-98765");
 }
 
 TEST_F(FetchTool, FailureIsReportedAndNothingWritten) {
     std::string target = Out.Write("game.dat", "old");
-    FetchRun r = Fetch({Address, "/absent.dat", QString::fromStdString(target)});
-    EXPECT_EQ(r.Exit, 1);
+    ProcessResult r = Fetch({Address, "/absent.dat", target});
+    EXPECT_EQ(r.ExitCode, 1);
     EXPECT_NE(r.Err.find("404"), std::string::npos) << r.Err;
     EXPECT_EQ(TempDir::Read(target), "old");
 }
 
 TEST_F(FetchTool, BadArguments) {
-    EXPECT_EQ(Fetch({}).Exit, 2);
-    EXPECT_EQ(Fetch({"127.0.0.1:99999", "/x"}).Exit, 2);
-    EXPECT_EQ(Fetch({"127.0.0.1", "no-slash"}).Exit, 2);
+    EXPECT_EQ(Fetch({}).ExitCode, 2);
+    EXPECT_EQ(Fetch({"127.0.0.1:99999", "/x"}).ExitCode, 2);
+    EXPECT_EQ(Fetch({"127.0.0.1", "no-slash"}).ExitCode, 2);
 }
 
 TEST(FetchToolArguments, RefusedWithTheUsageLineBeforeAnyConnection) {
     ScriptedHttpPeer peer({ScriptedHttpPeer::Answer("HTTP/1.0 200 OK\r\n\r\nbody")});
-    const QString port = QString::number(peer.Port());
+    const std::string port = std::to_string(peer.Port());
     TempDir out;
-    const QString file = QString::fromStdString(out.File("f"));
-    const QStringList cases[] = {
+    const std::string file = out.File("f");
+    const Args cases[] = {
         {"127.0.0.1:" + port, "/x", ""},
         {"127.0.0.1:" + port + ":" + port, "/x"},
         {"127.0.0.1:80:" + port, "/x", file},
@@ -84,18 +77,21 @@ TEST(FetchToolArguments, RefusedWithTheUsageLineBeforeAnyConnection) {
         {":" + port, "/x"},
         {"127.0.0.1:" + port, "", file},
     };
-    for (const QStringList& args : cases) {
-        SCOPED_TRACE(args.join(" | ").toStdString());
-        FetchRun r = Fetch(args);
-        EXPECT_EQ(r.Exit, 2);
+    for (const Args& args : cases) {
+        std::string shown;
+        for (const std::string& arg : args)
+            shown += (shown.empty() ? "" : " | ") + arg;
+        SCOPED_TRACE(shown);
+        ProcessResult r = Fetch(args);
+        EXPECT_EQ(r.ExitCode, 2);
         EXPECT_NE(r.Err.find("\nUsage: ostrak_fetch HOST[:PORT] PATH [FILE]\n"), std::string::npos)
             << r.Err;
     }
     EXPECT_EQ(peer.Connections(), 0);
-    EXPECT_TRUE(FolderEntries(out.Path()).empty());
+    EXPECT_TRUE(FolderNames(out.Path()).empty());
     // The accepted forms still fetch.
-    FetchRun ok = Fetch({"127.0.0.1:" + port, "/x"});
-    EXPECT_EQ(ok.Exit, 0) << ok.Err;
+    ProcessResult ok = Fetch({"127.0.0.1:" + port, "/x"});
+    EXPECT_EQ(ok.ExitCode, 0) << ok.Err;
     EXPECT_EQ(ok.Out, "body");
 }
 
@@ -103,9 +99,8 @@ TEST(FetchToolOutput, WhatTheServerSaysIsEscaped) {
     const std::string hostile = "HTTP/1.0 404 \x1b[2J\x1b[H\x07\\x41 stored OK\xff";
     ScriptedHttpPeer peer({ScriptedHttpPeer::Answer(hostile + "\r\nContent-Length: 0\r\n\r\n")});
     TempDir out;
-    FetchRun r = Fetch(
-        {"127.0.0.1:" + QString::number(peer.Port()), "/f", QString::fromStdString(out.File("f"))});
-    EXPECT_EQ(r.Exit, 1);
+    ProcessResult r = Fetch({"127.0.0.1:" + std::to_string(peer.Port()), "/f", out.File("f")});
+    EXPECT_EQ(r.ExitCode, 1);
     for (char c : r.Err)
         ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F))
             << "raw byte " << int(c) << " in " << r.Err;

@@ -1,5 +1,6 @@
 // The five-slot queue and requests that follow one another.
 #include "FormDriver.h"
+#include "support/FolderNames.h"
 #include "support/ScriptedHttpPeer.h"
 
 #include <gtest/gtest.h>
@@ -90,7 +91,7 @@ TEST(Queue, TransferCutByTheWatchdogIsNeverStoredEvenWithoutALength) {
     ASSERT_TRUE(d.TickUntil([&] { return std::filesystem::exists(dir.File("2")); }));
     EXPECT_EQ(TempDir::Read(dir.File("2")), "second");
     EXPECT_FALSE(std::filesystem::exists(dir.File("1")));
-    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"2"});
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"2"});
 }
 
 } // namespace

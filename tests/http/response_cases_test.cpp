@@ -1,5 +1,6 @@
 // Responses that complete: how the body is stored and how DownPerc moves.
 #include "FormDriver.h"
+#include "support/FolderNames.h"
 #include "support/ScriptedHttpPeer.h"
 
 #include <gtest/gtest.h>
@@ -103,7 +104,7 @@ TEST(ResponseCases, BodyStoredAndProgress) {
         // The body is on disk, not in memory.
         EXPECT_EQ(d.Form.ResponseText().find(c.Body.empty() ? "\x01" : c.Body), std::string::npos);
     }
-    EXPECT_EQ(FolderEntries(dir.Path()).size(), std::size(cases));
+    EXPECT_EQ(FolderNames(dir.Path()).size(), std::size(cases));
 }
 
 TEST(ResponseCases, SplitAtEveryByteGivesTheSameFile) {
@@ -147,7 +148,7 @@ TEST(ResponseCases, BodyLongerThanAnnouncedUpToTheLimit) {
     EXPECT_FALSE(IsTrue(d.Form.DownDone));
     EXPECT_NE(d.Form.FailureText.find("1 MiB past its announced length of 5"), std::string::npos)
         << d.Form.FailureText;
-    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"at-limit"});
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"at-limit"});
 }
 
 TEST(ResponseCases, EndlessBodyFailsWhileTheServerStillSends) {
@@ -165,7 +166,7 @@ TEST(ResponseCases, EndlessBodyFailsWhileTheServerStillSends) {
     EXPECT_NE(d.Form.FailureText.find("1 MiB past"), std::string::npos) << d.Form.FailureText;
     // The connection is let go although the server keeps it open.
     ASSERT_TRUE(d.TickUntil([&] { return d.Form.Winsock1().State() == SocketState::Closed; }, 5));
-    EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+    EXPECT_TRUE(FolderNames(dir.Path()).empty());
     peer.Release();
 }
 

@@ -11,6 +11,7 @@
 #include "platform/widgets/Shape.h"
 #include "sockets/CSocket.h"
 #include "support/ScriptedHttpPeer.h"
+#include "support/Subprocess.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -240,13 +241,13 @@ TEST_F(Download, FailedResponsesAreRetriedASecondApartAndWrongBodiesNeverStay) {
 class Immutable {
 public:
     explicit Immutable(std::string path) : Path_(std::move(path)) {
-        Set_ = std::system(("chattr +i '" + Path_ + "' 2>/dev/null").c_str()) == 0;
+        Set_ = RunProcess({"/usr/bin/chattr", "+i", Path_}).ExitCode == 0;
     }
     ~Immutable() { Release(); }
     bool Set() const { return Set_; }
     void Release() {
         if (Set_)
-            std::system(("chattr -i '" + Path_ + "'").c_str());
+            RunProcess({"/usr/bin/chattr", "-i", Path_});
         Set_ = false;
     }
 

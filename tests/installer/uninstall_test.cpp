@@ -5,6 +5,7 @@
 #include "installer/frmSplash.h"
 #include "platform/Settings.h"
 #include "runtime/Program.h"
+#include "support/FolderNames.h"
 #include "support/Subprocess.h"
 
 #include <QPushButton>
@@ -45,11 +46,9 @@ protected:
     // Every path in the sandbox but the settings and runtime folders (links not followed).
     std::set<std::string> Tree() const {
         std::set<std::string> out;
-        for (const auto& e : fs::recursive_directory_iterator(Sandbox.Path())) {
-            const std::string name = e.path().lexically_relative(Sandbox.Path()).string();
+        for (const std::string& name : FolderNames(Sandbox.Path(), Depth::Tree))
             if (name.rfind("config", 0) != 0 && name.rfind("runtime", 0) != 0)
                 out.insert(name);
-        }
         return out;
     }
     // Plans the confirmation (asked while busy) and, after Yes, the last box.

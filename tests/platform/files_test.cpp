@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 #include "platform/FolderTree.h"
 #include "platform/TemporaryFiles.h"
+#include "support/FolderNames.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -64,16 +65,6 @@ TEST(Files, ExchangePathsSwapsTwoFolders) {
 }
 
 namespace {
-
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<Files::DirEntry> entries;
-    EXPECT_TRUE(Files::ListDirectory(folder, entries));
-    std::vector<std::string> names;
-    for (const auto& e : entries)
-        names.push_back(e.Name);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string Reason(const std::string& path, int code) {
     return path + ": " + std::strerror(code);
@@ -252,7 +243,7 @@ TEST(Files, AtomicWriterTakesNamesUpTo255Bytes) {
             EXPECT_FALSE(w.Commit(&failure));
             EXPECT_EQ(failure.Description, Reason(target, ENAMETOOLONG));
         }
-        EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{});
+        EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{});
     }
 }
 
@@ -296,7 +287,7 @@ TEST(Files, FailedCommitRemovesTheTemporaryFile) {
         EXPECT_EQ(w.TemporaryPath(), "");
     }
     EXPECT_EQ(TempDir::Read(dir.File("target.dat/inside")), "kept");
-    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"empty", "target.dat"}));
+    EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"empty", "target.dat"}));
 }
 
 // New files get 0666 (0777 for an executable) less the umask, like any file

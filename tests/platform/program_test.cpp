@@ -3,11 +3,11 @@
 #include "platform/EventLoop.h"
 #include "platform/TickCount.h"
 #include "runtime/Program.h"
+#include "support/Subprocess.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -15,21 +15,16 @@ using namespace ostrak;
 
 TEST(EndProgram, RealEndTerminatesInsideNestedWaitsWithoutUnwinding) {
     TempDir runtime;
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.Path()));
-    child.setProcessEnvironment(env);
-    child.start(QStringLiteral(PROGRAM_END_CHILD), {});
-    ASSERT_TRUE(child.waitForStarted(5000));
     // Both waits are 60 s long: only a real end finishes in time.
-    ASSERT_TRUE(child.waitForFinished(10000)) << "the waits went on after the end";
+    const ProcessResult child = RunProcess(
+        {PROGRAM_END_CHILD}, ProcessOptions().SetEnv("XDG_RUNTIME_DIR", runtime.Path()), 10000);
+    ASSERT_TRUE(child.Ended) << "the waits went on after the end";
 
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 7);
+    EXPECT_EQ(child.Signal, 0);
+    EXPECT_EQ(child.ExitCode, 7);
     // Nothing after the exit path ran, no destructor ran, and what was
-    // printed reached the pipe.
-    EXPECT_EQ(child.readAllStandardOutput().toStdString(),
-              "action starts\ninner routine starts\nexit path\nreleased at end\n");
+    // printed reached its output.
+    EXPECT_EQ(child.Out, "action starts\ninner routine starts\nexit path\nreleased at end\n");
     // The instance lock went with the program.
     EXPECT_FALSE(QFile::exists(QString::fromStdString(runtime.File("program_end_child.lock"))));
 }

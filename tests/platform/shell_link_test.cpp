@@ -2,10 +2,11 @@
 // freedesktop validator accepts it.
 #include "platform/Files.h"
 #include "platform/ShellLink.h"
+#include "support/FolderNames.h"
 #include "support/ScopedEnv.h"
+#include "support/Subprocess.h"
 #include "support/TempDir.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -28,12 +29,6 @@ protected:
         std::filesystem::create_directories(Home.File("config"));
         std::filesystem::create_directories(Home.File("Desktop"));
     }
-    std::vector<std::string> Names(const std::string& folder) const {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(folder))
-            names.push_back(e.path().filename().string());
-        return names;
-    }
     TempDir Home;
     ScopedEnv Env;
 };
@@ -50,13 +45,10 @@ std::optional<std::string> Validate(const std::string& path) {
         QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
     if (validator.isEmpty())
         return std::nullopt;
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(validator, {QString::fromStdString(path)});
-    p.waitForFinished(10000);
-    std::string out = p.readAll().toStdString();
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        out += " (exit " + std::to_string(p.exitCode()) + ")";
+    const ProcessResult r = RunProcess({validator.toStdString(), path}, {}, 10000);
+    std::string out = r.Out + r.Err;
+    if (r.ExitCode != 0)
+        out += " (exit " + std::to_string(r.ExitCode) + ")";
     return out;
 }
 
@@ -86,7 +78,7 @@ TEST_F(ShellLink, HostileTargetPathIsQuotedEscapedAndValid) {
                   "Categories=Game;\n");
     EXPECT_EQ(ModeOf(launcher), 0755);
     // Renamed into place: nothing else was left on the desktop.
-    EXPECT_EQ(Names(Home.File("Desktop")), std::vector<std::string>{"Ostrak.desktop"});
+    EXPECT_EQ(FolderNames(Home.File("Desktop")), std::vector<std::string>{"Ostrak.desktop"});
 
     const std::optional<std::string> verdict = Validate(launcher);
     if (!verdict)
@@ -161,7 +153,7 @@ TEST_F(ShellLink, TheDesktopIsFoundThroughTheProfileAndAnEarlierLauncherIsReplac
     EXPECT_EQ(fCreateShellLink("..\\..\\", "Ostrak", Home.File("g/ostrak.exe"), "", -1, Programs),
               0);
     int launchers = 0;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(Home.Path()))
-        launchers += e.path().extension() == ".desktop";
+    for (const std::string& name : FolderNames(Home.Path(), Depth::Tree))
+        launchers += std::filesystem::path(name).extension() == ".desktop";
     EXPECT_EQ(launchers, 0);
 }

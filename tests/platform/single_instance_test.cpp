@@ -1,11 +1,12 @@
 // Single-instance detection through the lock file in the runtime folder.
 #include "platform/Process.h"
 #include "platform/SingleInstance.h"
+#include "support/Subprocess.h"
 #include "support/TempDir.h"
 
 #include <QFile>
 #include <QLockFile>
-#include <QProcess>
+#include <csignal>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
@@ -38,17 +39,17 @@ protected:
 // Another process holding the lock at path.
 class LockHolder {
 public:
-    explicit LockHolder(const std::string& path) {
-        Process.start(QStringLiteral(INSTANCE_LOCK_HOLDER), {QString::fromStdString(path)});
-        if (Process.waitForReadyRead(10000))
-            Locked = Process.readLine().trimmed() == "locked";
+    explicit LockHolder(const std::string& path)
+        : Process({INSTANCE_LOCK_HOLDER, path}, ProcessOptions().WithInput().WithLineOutput()) {
+        std::string line;
+        Locked = Process.ReadLine(line, 10000) && line == "locked";
     }
     ~LockHolder() { Kill(); }
     void Kill() {
-        Process.kill();
-        Process.waitForFinished(5000);
+        Process.Signal(SIGKILL);
+        Process.Wait(5000);
     }
-    QProcess Process;
+    ChildProcess Process;
     bool Locked = false;
 };
 

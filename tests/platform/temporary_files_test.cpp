@@ -1,6 +1,7 @@
 // Temporary names of ours and the sweep of those an ended run left behind.
 #include "platform/Files.h"
 #include "platform/TemporaryFiles.h"
+#include "support/FolderNames.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -21,15 +22,6 @@ void SetModified(const std::string& path, int64_t seconds) {
     const timespec times[2] = {{static_cast<time_t>(seconds), 0},
                                {static_cast<time_t>(seconds), 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
-
-std::set<std::string> Names(const std::string& folder) {
-    std::vector<Files::DirEntry> entries;
-    EXPECT_TRUE(Files::ListDirectory(folder, entries));
-    std::set<std::string> names;
-    for (const auto& e : entries)
-        names.insert(e.Name);
-    return names;
 }
 
 } // namespace
@@ -80,10 +72,11 @@ TEST(TemporaryFiles, StaleSweepTakesOnlyOursUnchangedForMoreThanAMinute) {
 
     ErrorRecord failure;
     EXPECT_EQ(Files::RemoveStaleTemporaries(dir.Path(), Then, &failure), 2) << failure.Description;
-    EXPECT_EQ(Names(dir.Path()),
-              (std::set<std::string>{".game.dat.part-abc123", ".ostrak-part-Tree01",
-                                     ".ostrak-part-aged60", ".ostrak-part-fresh1",
-                                     ".ostrak-part-link01", ".ostrak-part-toolong", "game.dat"}));
+    EXPECT_EQ(
+        FolderNames(dir.Path()),
+        (std::vector<std::string>{".game.dat.part-abc123", ".ostrak-part-Tree01",
+                                  ".ostrak-part-aged60", ".ostrak-part-fresh1",
+                                  ".ostrak-part-link01", ".ostrak-part-toolong", "game.dat"}));
     EXPECT_EQ(Files::RemoveStaleTemporaries(dir.Path(), Then + 1), 1); // aged60 is 61 s old now
     EXPECT_EQ(Files::RemoveStaleTemporaries(dir.File("missing"), Then, &failure), -1);
     EXPECT_EQ(failure.Description, dir.File("missing") + ": No such file or directory");
@@ -106,7 +99,7 @@ TEST(TemporaryFiles, FolderGoesWithTheObjectUnlessKept) {
         ASSERT_TRUE(Files::RenamePath(tree.Path(), dir.File("crc")));
         tree.Keep();
     }
-    EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"crc"});
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"crc"});
     ErrorRecord failure;
     Files::TemporaryFolder tree;
     EXPECT_FALSE(tree.Create(dir.File("missing"), &failure));

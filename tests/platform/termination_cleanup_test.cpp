@@ -2,12 +2,13 @@
 // folders with it, and still ends by that signal. Runs a real helper
 // program and sends it real signals.
 #include "platform/Files.h"
+#include "support/FolderNames.h"
+#include "support/Subprocess.h"
 #include "support/TempDir.h"
 
-#include <QProcess>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <sys/types.h>
+#include <sstream>
 
 using namespace ostrak;
 
@@ -15,46 +16,37 @@ namespace {
 
 class Holder {
 public:
-    explicit Holder(const std::string& folder, bool deferred = false) {
-        QStringList args{QString::fromStdString(folder)};
-        if (deferred)
-            args << QStringLiteral("deferred");
-        Process.start(QStringLiteral(TEMP_CLEANUP_HOLDER), args);
-        const QList<QByteArray> words = ReadLine().split(' ');
-        if (words.size() == 3 && words[0] == "ready") {
-            File = words[1].toStdString();
-            Folder = words[2].toStdString();
-        }
+    explicit Holder(const std::string& folder, bool deferred = false)
+        : Process(deferred ? std::vector<std::string>{TEMP_CLEANUP_HOLDER, folder, "deferred"}
+                           : std::vector<std::string>{TEMP_CLEANUP_HOLDER, folder},
+                  ProcessOptions().WithInput().WithLineOutput()) {
+        std::istringstream words(ReadLine());
+        std::string ready, rest;
+        if (words >> ready >> File >> Folder && ready == "ready" && !(words >> rest))
+            return;
+        File.clear();
+        Folder.clear();
     }
     ~Holder() {
-        Process.kill();
-        Process.waitForFinished(5000);
+        Process.Signal(SIGKILL);
+        Process.Wait(5000);
     }
-    QByteArray ReadLine() {
-        while (!Process.canReadLine() && Process.waitForReadyRead(10000)) {
-        }
-        return Process.readLine().trimmed();
+    std::string ReadLine() {
+        std::string line;
+        Process.ReadLine(line, 10000);
+        return line;
     }
-    void Signal(int signal) { ::kill(static_cast<pid_t>(Process.processId()), signal); }
+    void Signal(int signal) { Process.Signal(signal); }
     // The signal that ended the program, 0 when it ended otherwise.
     int EndingSignal() {
-        if (Process.state() != QProcess::NotRunning)
-            Process.waitForFinished(10000);
-        if (Process.state() != QProcess::NotRunning || Process.exitStatus() != QProcess::CrashExit)
-            return 0;
-        return Process.exitCode(); // the signal number after a crash exit
+        Process.Wait(10000);
+        return Process.EndingSignal();
     }
 
-    QProcess Process;
+    ChildProcess Process;
     std::string File;
     std::string Folder;
 };
-
-size_t EntriesIn(const std::string& folder) {
-    std::vector<Files::DirEntry> entries;
-    EXPECT_TRUE(Files::ListDirectory(folder, entries));
-    return entries.size();
-}
 
 } // namespace
 
@@ -68,7 +60,7 @@ TEST(TerminationCleanup, EachSignalRemovesTemporariesAndEndsTheProgram) {
         EXPECT_TRUE(Files::Exists(Files::JoinPath(holder.Folder, "inner.dat")));
         holder.Signal(signal);
         EXPECT_EQ(holder.EndingSignal(), signal);
-        EXPECT_EQ(EntriesIn(dir.Path()), 0u);
+        EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{});
     }
 }
 
@@ -83,7 +75,7 @@ TEST(TerminationCleanup, AnIgnoredSignalStaysIgnored) {
     holder.Signal(SIGHUP);
     holder.Signal(SIGTERM);
     EXPECT_EQ(holder.EndingSignal(), SIGTERM);
-    EXPECT_EQ(EntriesIn(dir.Path()), 0u);
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{});
 }
 
 // While held back, a signal waits: the program reads on and answers, and
@@ -93,8 +85,8 @@ TEST(TerminationCleanup, DeferredSignalTakesEffectAfterwards) {
     Holder holder(dir.Path(), true);
     ASSERT_FALSE(holder.File.empty()) << "the helper did not start";
     holder.Signal(SIGTERM);
-    holder.Process.write("go\n");
+    holder.Process.Write("go\n");
     EXPECT_EQ(holder.ReadLine(), "released");
     EXPECT_EQ(holder.EndingSignal(), SIGTERM);
-    EXPECT_EQ(EntriesIn(dir.Path()), 0u);
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{});
 }

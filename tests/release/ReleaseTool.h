@@ -2,6 +2,7 @@
 // Helpers of the ostrak_release tests: running the built tool and looking at
 // the folders it reads and writes.
 #include "checksum/clsCRC.h"
+#include "support/FolderNames.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 
@@ -17,16 +18,6 @@ namespace ostrak {
 inline ProcessResult RunRelease(std::vector<std::string> args) {
     args.insert(args.begin(), OSTRAK_RELEASE_BIN);
     return RunProcess(args);
-}
-
-// Every name in a folder, sorted (hidden ones included).
-inline std::vector<std::string> FolderNames(const std::string& path) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(path, ec))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 inline std::string RandomBytes(size_t n, unsigned seed) {

@@ -111,8 +111,8 @@ TEST(ReleaseSignals, TreeOfAKilledRunIsSweptByTheNextRun) {
     const auto left = Temporaries(s.Root.Path());
     ASSERT_EQ(left.size(), 1u);
     const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2);
-    for (const auto& e : std::filesystem::directory_iterator(s.Root.File(left[0])))
-        std::filesystem::last_write_time(e.path(), old);
+    for (const std::string& name : FolderNames(s.Root.File(left[0])))
+        std::filesystem::last_write_time(s.Root.File(left[0] + "/" + name), old);
     std::filesystem::last_write_time(s.Root.File(left[0]), old);
     std::filesystem::create_directory(s.Root.File(".ostrak-part-Fresh1"));
 

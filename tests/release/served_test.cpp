@@ -2,35 +2,11 @@
 // exactly the source files, the version text and the list.
 #include "ReleaseTool.h"
 #include "support/HttpFetch.h"
+#include "support/HttpServers.h"
 
 #include <gtest/gtest.h>
-#include <regex>
 
 using namespace ostrak;
-
-namespace {
-
-// python3's http.server on 127.0.0.1, on a port the system picks.
-class PythonHttpServer {
-public:
-    explicit PythonHttpServer(const std::string& root)
-        : Child_({"python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
-                  root}) {
-        std::string line;
-        const std::regex serving("Serving HTTP on .* port ([0-9]+)");
-        std::smatch m;
-        while (Port_ == 0 && Child_.ReadLine(line, 10000))
-            if (std::regex_search(line, m, serving))
-                Port_ = static_cast<uint16_t>(std::stoi(m[1]));
-    }
-    uint16_t Port() const { return Port_; }
-
-private:
-    ChildProcess Child_;
-    uint16_t Port_ = 0;
-};
-
-} // namespace
 
 TEST(ReleaseServed, ByteIdenticalOverHttp) {
     TempDir source, out;

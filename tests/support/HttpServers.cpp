@@ -3,18 +3,14 @@
 #include "support/ScriptedHttpPeer.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace ostrak {
@@ -76,70 +72,34 @@ std::string ServerProcess::Address() const {
     return "127.0.0.1:" + std::to_string(Port_);
 }
 
-void ServerProcess::Launch(const std::vector<std::string>& argv, const std::string& logPath) {
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = ::fork();
-    if (pid < 0)
-        throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int null = ::open("/dev/null", O_RDONLY);
-        if (log >= 0) {
-            ::dup2(log, 1);
-            ::dup2(log, 2);
-        }
-        if (null >= 0)
-            ::dup2(null, 0);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    Pid_ = pid;
+void ServerProcess::Launch(const std::vector<std::string>& argv) {
+    Child_ = std::make_unique<ChildProcess>(argv, ProcessOptions{});
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
         if (PortAccepts(Port_))
             return;
-        int status = 0;
-        if (::waitpid(Pid_, &status, WNOHANG) == Pid_) {
-            Pid_ = -1;
-            throw std::runtime_error(argv[0] + " ended at start; see " + logPath);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (Child_->Wait(10))
+            throw std::runtime_error(argv[0] + " ended at start: " + Log());
     }
     Stop();
-    throw std::runtime_error(argv[0] + " did not come up; see " + logPath);
+    throw std::runtime_error(argv[0] + " did not come up: " + Log());
 }
 
 void ServerProcess::Stop() {
-    if (Pid_ <= 0)
-        return;
-    ::kill(Pid_, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 300; ++i) {
-        if (::waitpid(Pid_, &status, WNOHANG) == Pid_) {
-            Pid_ = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::kill(Pid_, SIGKILL);
-    ::waitpid(Pid_, &status, 0);
-    Pid_ = -1;
+    if (Child_)
+        Child_->Stop();
 }
 
 PythonHttpServer::PythonHttpServer(const std::string& folder, int port) {
     Port_ = port != 0 ? port : FreeLoopbackPort();
     Launch({PythonBinary(), "-m", "http.server", std::to_string(Port_), "--bind", "127.0.0.1",
-            "--directory", folder},
-           Work() + "/server.log");
+            "--directory", folder});
 }
 
 std::vector<std::string> PythonHttpServer::RequestedPaths() const {
     // Lines read: 127.0.0.1 - - [date] "GET /path HTTP/1.0" 200 -
     std::vector<std::string> paths;
-    std::ifstream log(Work() + "/server.log");
+    std::istringstream log(Log());
     const std::string mark = "\"GET ";
     for (std::string line; std::getline(log, line);) {
         const auto at = line.find(mark);
@@ -155,7 +115,7 @@ NginxServer::NginxServer(const std::string& folder, int port) {
     std::string conf = Work() + "/nginx.conf";
     std::ofstream out(conf);
     out << "daemon off;\nmaster_process off;\nworker_processes 1;\n"
-        << "error_log " << Work() << "/error.log;\npid " << Work() << "/nginx.pid;\n"
+        << "error_log stderr;\npid " << Work() << "/nginx.pid;\n"
         << "events { worker_connections 64; }\n"
         << "http {\n  access_log off;\n  default_type application/octet-stream;\n"
         << "  sendfile on;\n"
@@ -167,8 +127,7 @@ NginxServer::NginxServer(const std::string& folder, int port) {
         << "  server {\n    listen 127.0.0.1:" << Port_ << ";\n    root " << folder << ";\n"
         << "  }\n}\n";
     out.close();
-    Launch({NginxBinary, "-p", Work(), "-e", Work() + "/error.log", "-c", conf},
-           Work() + "/out.log");
+    Launch({NginxBinary, "-p", Work(), "-e", "stderr", "-c", conf});
 }
 
 bool NginxAvailable() {

@@ -3,6 +3,9 @@
 // a folder on 127.0.0.1. The constructor starts the server and returns once
 // its port accepts connections (it throws when the server does not come up
 // within 10 s); the destructor stops it. Port 0 picks a free port.
+#include "support/Subprocess.h"
+
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,13 +27,15 @@ protected:
     // Creates the private temporary folder (Work()) of the server.
     ServerProcess();
     const std::string& Work() const { return Work_; }
-    // Runs argv in the background, output to logPath, and waits for the port.
-    void Launch(const std::vector<std::string>& argv, const std::string& logPath);
+    // Runs argv in the background and waits for the port.
+    void Launch(const std::vector<std::string>& argv);
+    // What the server wrote to stderr so far.
+    std::string Log() const { return Child_ ? Child_->Err() : ""; }
 
     int Port_ = 0;
 
 private:
-    int Pid_ = -1;
+    std::unique_ptr<ChildProcess> Child_;
     std::string Work_;
 };
 
