@@ -1,11 +1,15 @@
 #include "XvfbDisplay.h"
 
+#include "support/Subprocess.h"
+
 #include <QFileInfo>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QThread>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
+#include <stdexcept>
+#include <vector>
 
 namespace ostrak {
 
@@ -34,23 +38,34 @@ int ShellField(const std::string& shell, const std::string& name) {
     return at == std::string::npos ? -1 : std::atoi(shell.c_str() + at + name.size() + 1);
 }
 
+// text without the white space at its start and end.
+std::string Trimmed(const std::string& text) {
+    const char* const space = " \t\n\v\f\r";
+    const auto first = text.find_first_not_of(space);
+    return first == std::string::npos
+               ? ""
+               : text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
 // Runs program with args with DISPLAY set to display; its standard output,
-// or nothing when it did not end with status 0 within ToolMs.
-std::optional<std::string> RunOn(const std::string& display, const QString& program,
+// or nothing when it did not end with status 0 within ToolMs (then it is
+// killed) or could not start.
+std::optional<std::string> RunOn(const std::string& display, const std::string& program,
                                  const QStringList& args) {
     if (display.empty())
         return std::nullopt;
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    if (!p.waitForFinished(ToolMs) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        p.kill();
-        p.waitForFinished(ToolMs);
+    std::vector<std::string> argv{program};
+    for (const QString& arg : args)
+        argv.push_back(arg.toStdString());
+    try {
+        const ProcessResult r =
+            RunProcess(argv, ProcessOptions().SetEnv("DISPLAY", display), ToolMs);
+        if (!r.Ended || r.ExitCode != 0)
+            return std::nullopt;
+        return Trimmed(r.Out);
+    } catch (const std::runtime_error&) {
         return std::nullopt;
     }
-    return p.readAllStandardOutput().trimmed().toStdString();
 }
 
 } // namespace
@@ -59,22 +74,24 @@ XvfbDisplay::XvfbDisplay() {
     // -displayfd picks a free display and writes its number to stdout.
     // -noreset: by default the server resets when its last client leaves,
     // and a program started during the reset cannot connect.
-    Server_.start(QStringLiteral("Xvfb"),
-                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-                   QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                   QStringLiteral("0"), QStringLiteral("800x600x24")});
-    if (!Server_.waitForStarted(StartMs))
+    try {
+        Server_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp",
+                                     "-screen", "0", "800x600x24"},
+            ProcessOptions().WithLineOutput());
+    } catch (const std::runtime_error&) {
         return;
-    QByteArray out;
-    while (!out.contains('\n') && Server_.waitForReadyRead(StartMs))
-        out += Server_.readAllStandardOutput();
-    if (out.contains('\n'))
-        Name_ = ":" + out.trimmed().toStdString();
+    }
+    std::string number;
+    if (Server_->ReadLine(number, StartMs) && !Trimmed(number).empty())
+        Name_ = ":" + Trimmed(number);
 }
 
 XvfbDisplay::~XvfbDisplay() {
-    Server_.kill();
-    Server_.waitForFinished(ToolMs);
+    if (Server_) {
+        Server_->Signal(SIGKILL);
+        Server_->Wait(ToolMs);
+    }
 }
 
 bool XvfbDisplay::ToolsInstalled() {
@@ -83,7 +100,7 @@ bool XvfbDisplay::ToolsInstalled() {
 }
 
 std::optional<std::string> XvfbDisplay::Xdotool(const QStringList& args) const {
-    return RunOn(Name_, QStringLiteral("xdotool"), args);
+    return RunOn(Name_, "xdotool", args);
 }
 
 std::string XvfbDisplay::WaitForWindow(const std::string& title, int timeoutMs,
@@ -135,7 +152,7 @@ bool XvfbDisplay::ClickAt(const std::string& window, double fx, double fy) const
 bool XvfbDisplay::Screenshot(const std::string& path) const {
     if (!QFileInfo(QString::fromLatin1(ImportBinary)).isExecutable())
         return false;
-    return RunOn(Name_, QString::fromLatin1(ImportBinary),
+    return RunOn(Name_, ImportBinary,
                  {QStringLiteral("-window"), QStringLiteral("root"), QString::fromStdString(path)})
         .has_value();
 }

@@ -5,13 +5,15 @@
 // clicks; ImageMagick's import takes screenshots). Every call blocks the
 // test's thread for a bounded time and runs no event loop. Without a window
 // manager a window has no title bar and sits at the top left of the screen.
-#include <QProcess>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace ostrak {
+
+class ChildProcess;
 
 class XvfbDisplay {
 public:
@@ -55,7 +57,7 @@ public:
     bool Screenshot(const std::string& path) const;
 
 private:
-    QProcess Server_;
+    std::unique_ptr<ChildProcess> Server_;
     std::string Name_;
 };
 

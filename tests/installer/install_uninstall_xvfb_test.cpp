@@ -8,10 +8,9 @@
 #include "support/TempDir.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QSettings>
 #include <cctype>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -66,9 +65,9 @@ protected:
     }
 
     void TearDown() override {
-        if (Installer.state() != QProcess::NotRunning) {
-            Installer.kill();
-            Installer.waitForFinished(ExitWaitMs);
+        if (!InstallerEnded()) {
+            Installer->Signal(SIGKILL);
+            Installer->Wait(ExitWaitMs);
         }
     }
 
@@ -77,21 +76,21 @@ protected:
     }
 
     void StartInstaller() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(Display->Name()));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("HOME"), QString::fromStdString(Home));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                   QString::fromStdString(Sandbox.File("config")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"),
-                   QString::fromStdString(Sandbox.File("runtime")));
-        env.insert(QStringLiteral("WINEPREFIX"), QString::fromStdString(Sandbox.File("wine")));
-        env.insert(QStringLiteral("OSTRAK_SERVER"), QString::fromStdString(Server->Address()));
-        Installer.setProcessEnvironment(env);
-        Installer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        Installer.start(QStringLiteral(OSTRAK_INSTALL_EXE), QStringList());
-        ASSERT_TRUE(Installer.waitForStarted(ExitWaitMs));
+        const ProcessOptions options = ProcessOptions()
+                                           .SetEnv("DISPLAY", Display->Name())
+                                           .SetEnv("QT_QPA_PLATFORM", "xcb")
+                                           .SetEnv("HOME", Home)
+                                           .SetEnv("XDG_CONFIG_HOME", Sandbox.File("config"))
+                                           .SetEnv("XDG_RUNTIME_DIR", Sandbox.File("runtime"))
+                                           .SetEnv("WINEPREFIX", Sandbox.File("wine"))
+                                           .SetEnv("OSTRAK_SERVER", Server->Address())
+                                           .WithForwardedErr();
+        ASSERT_NO_THROW(Installer = std::make_unique<ChildProcess>(
+                            std::vector<std::string>{OSTRAK_INSTALL_EXE}, options));
     }
+
+    // Whether the installer has ended (or never started).
+    bool InstallerEnded() { return !Installer || !Installer->Running(); }
 
     // "screenshot: <path>" of the screen now, kept in the test's working
     // folder, for a failure message.
@@ -108,10 +107,9 @@ protected:
     // The id of the shown window titled title, or "" after a failure that
     // says which window did not come and where its screenshot is.
     std::string Window(const std::string& title) {
-        const std::string id = Display->WaitForWindow(title, WindowWaitMs, [this] {
-            return Installer.state() == QProcess::NotRunning || Installer.waitForFinished(0);
-        });
-        if (id.empty() && Installer.state() == QProcess::NotRunning)
+        const std::string id =
+            Display->WaitForWindow(title, WindowWaitMs, [this] { return InstallerEnded(); });
+        if (id.empty() && InstallerEnded())
             ADD_FAILURE() << "the installer ended without showing the window \"" << title << "\"; "
                           << Screenshot(title);
         else if (id.empty())
@@ -123,12 +121,12 @@ protected:
     // Waits for the installer to end; its exit code, or -1 after a failure
     // with a screenshot.
     int ExitCode() {
-        if (!Installer.waitForFinished(ExitWaitMs)) {
+        if (Installer && !Installer->Wait(ExitWaitMs)) {
             ADD_FAILURE() << "the installer did not end within " << ExitWaitMs / 1000 << " s; "
                           << Screenshot("no-end");
             return -1;
         }
-        return Installer.exitStatus() == QProcess::NormalExit ? Installer.exitCode() : -1;
+        return Installer ? Installer->ExitCode() : -1; // -1 also when a signal ended it
     }
 
     std::string Setting(const char* key) const {
@@ -143,7 +141,7 @@ protected:
     TempDir Sandbox;
     std::unique_ptr<XvfbDisplay> Display;
     std::unique_ptr<PythonHttpServer> Server;
-    QProcess Installer;
+    std::unique_ptr<ChildProcess> Installer;
     std::string Home, System32;
 };
 

@@ -102,7 +102,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ProcessOp
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     else
         posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT, 0600);
+    if (!options.ForwardErr)
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT, 0600);
     if (!options.Folder.empty())
         posix_spawn_file_actions_addchdir_np(&actions, options.Folder.c_str());
     const std::vector<std::string> env = EnvironmentWith(options);

@@ -36,6 +36,10 @@ struct ProcessOptions {
         PipeBytes = pipeBytes;
         return *this;
     }
+    ProcessOptions& WithForwardedErr() {
+        ForwardErr = true;
+        return *this;
+    }
 
     // Changes to the test's environment: a name with a value is set, a name
     // without one is removed.
@@ -46,8 +50,12 @@ struct ProcessOptions {
     // otherwise it is /dev/null.
     bool Input = false;
     // stdout is a pipe read with ReadLine(); otherwise it goes to a file that
-    // Out() reads. stderr always goes to a file that Err() reads.
+    // Out() reads.
     bool LineOutput = false;
+    // stderr is the test's own, so that the child's messages show in the
+    // test's output (Err() then stays ""); otherwise it goes to a file that
+    // Err() reads.
+    bool ForwardErr = false;
     // With LineOutput: > 0 shrinks the pipe to about that many bytes, so that
     // the child blocks once that much output waits unread.
     int PipeBytes = 0;
