@@ -66,12 +66,6 @@ std::string AbsoluteFolder(const std::string& answer) {
     return Files::JoinPath(home, answer);
 }
 
-// The list at path reads whole and names only plain file names.
-bool ListReadsWhole(const std::string& path) {
-    FileListTable table;
-    return ReadFileList(path, table);
-}
-
 } // namespace
 
 bool frmSplash::AskInstallFolder() {
@@ -160,12 +154,14 @@ bool frmSplash::RunInstall() {
 
     const std::string listPath = Files::JoinPath(InstallFolder, ListName);
     VerifyLocalFile(listPath, *version);
-    if (!Files::Dir(listPath).empty() && !ListReadsWhole(listPath))
+    // A list is used only when it reads whole; reading it fills the table.
+    const FileCheck readList = [this](const std::string& path) {
+        return ReadFileList(path, FileList);
+    };
+    if (!Files::Dir(listPath).empty() && !readList(listPath))
         Files::RemoveFile(listPath);
-    if (!Fetched(ListName, 0, InstallFolder, ListReadsWhole))
+    if (!Fetched(ListName, 0, InstallFolder, readList))
         return ProgramEnded() ? false : InstallFailed();
-    if (!ReadFileList(listPath, FileList))
-        return InstallFailed();
     TotalSteps = static_cast<int16_t>(FileList.EntryCount + FixedSteps);
     // Nothing of a list that names a path instead of a plain file is used.
     for (int i = 0; i < FileList.EntryCount; ++i) {

@@ -1,5 +1,5 @@
 #pragma once
-// The text of a freedesktop launcher (Desktop Entry Specification 1.5):
+// The text of a freedesktop launcher (a Desktop Entry file, version 1.5):
 // the quoting of command-line arguments in Exec and the escapes of string
 // values. Pure functions on UTF-8 byte strings.
 #include <string>

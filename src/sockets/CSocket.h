@@ -45,8 +45,8 @@ constexpr int32_t Tcp = 0;
 constexpr int32_t Udp = 1;
 } // namespace SocketProtocol
 
-// The owner interface: the seven events, in declaration order. Every callback
-// has an empty default, so an owner overrides only what it needs.
+// The owner interface: the socket object's seven events. Every callback has an
+// empty default, so an owner overrides only what it needs.
 class CSocketEvents {
 public:
     // The connection has been closed: the socket is already released and
@@ -176,7 +176,7 @@ private:
 
     CSocketEvents* Owner = nullptr;
 
-    // Fields, in declaration order.
+    // The object's state.
     int32_t ResolvePurpose = 0;
     int32_t Protocol_ = SocketProtocol::Tcp;
     int32_t State_ = SocketState::Closed;
