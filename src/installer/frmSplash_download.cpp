@@ -35,10 +35,8 @@ bool RemoveWrongFile(const std::string& path) {
     if (Files::RemoveFile(path))
         return true;
     Files::MakeWritable(path);
-    const auto slash = path.rfind(Files::Separator());
     std::string folder;
-    if (slash != std::string::npos &&
-        Files::RealPath(slash == 0 ? path.substr(0, 1) : path.substr(0, slash), folder))
+    if (Files::RealPath(Files::ParentFolder(path), folder))
         Files::MakeWritable(folder);
     return Files::RemoveFile(path);
 }

@@ -12,12 +12,8 @@ std::string frmSplash::GetSpecialFolder(int32_t folder) {
 }
 
 int32_t frmSplash::CreateDesktopShortcut() {
-    std::string desktop = GetSpecialFolder(DesktopFolderId);
     // The desktop folder's own name; "" when there is no desktop.
-    if (!desktop.empty())
-        desktop.pop_back();
-    const auto sep = desktop.rfind(Files::Separator());
-    const std::string desktopName = sep == std::string::npos ? desktop : desktop.substr(sep + 1);
+    const std::string desktopName = Files::BaseName(GetSpecialFolder(DesktopFolderId));
     return fCreateShellLink("..\\..\\" + desktopName, "Ostrak",
                             Files::JoinPath(InstallFolder, "ostrak.exe"), "", -1, "$(Programs)");
 }

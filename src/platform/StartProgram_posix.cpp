@@ -21,15 +21,6 @@ StartResult Fail(ErrorRecord* failure, const std::string& path, int code) {
     return StartResult::Failed;
 }
 
-// Adds execute permission wherever read permission is; true when the file
-// can be executed by us afterwards (errno says why not otherwise).
-bool MakeExecutable(const std::string& path, mode_t mode) {
-    const mode_t wanted = mode | ((mode & 0444) >> 2);
-    if (wanted != mode)
-        ::chmod(path.c_str(), wanted & 07777);
-    return ::access(path.c_str(), X_OK) == 0;
-}
-
 // Starts program on its own; false with the system's reason in *failure
 // (about path) when it cannot be started.
 bool StartDetached(const std::string& program, const QStringList& arguments,
@@ -75,7 +66,9 @@ StartResult StartProgram(const std::string& path, ErrorRecord* failure) {
         return StartResult::Started;
     }
 
-    if (!MakeExecutable(path, st.st_mode))
+    // Best effort: whether we may execute it afterwards decides.
+    Files::MakeExecutable(path);
+    if (::access(path.c_str(), X_OK) != 0)
         return Fail(failure, path, errno);
     // A name without a folder would be looked up on the PATH.
     const std::string program = path.find('/') == std::string::npos ? "./" + path : path;

@@ -15,13 +15,6 @@ std::string WithoutTrailingSeparators(std::string path) {
     return path;
 }
 
-// Makes path and its missing parents.
-void MakeFolders(const std::string& path) {
-    for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
-        Files::MakeDirectory(path.substr(0, at));
-    Files::MakeDirectory(path);
-}
-
 } // namespace
 
 std::string SystemFolder() {
@@ -34,7 +27,7 @@ std::string SystemFolder() {
 
     const std::string lib = Files::JoinPath(HomeFolder(), ".local/lib");
     if (!Files::IsDirectory(lib))
-        MakeFolders(lib);
+        Files::MakeFolders(lib);
     return lib;
 }
 
