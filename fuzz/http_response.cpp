@@ -5,7 +5,8 @@
 // end. Ticks are called by hand; nothing waits on real time.
 //
 // Input: a flags byte (1: the target holds an old file, 2: the peer resets
-// instead of closing, 4: an in-memory fetch), then items: 0 = a tick, 1 r =
+// instead of closing, 4: an in-memory fetch, 8: a fetch that RetrieveHTML
+// waits for, its attempts answered by a peer thread), then items: 0 = a tick, 1 r =
 // the previous piece again (r + 1) * 16 times (to reach the size limits),
 // n >= 2 = a piece of the next n - 1 bytes.
 //
@@ -17,7 +18,9 @@
 // whole declared body), and then the file equals the body byte for byte;
 // otherwise the target is as it was, and no temporary file is left beside it.
 // An in-memory fetch keeps the whole response unless it failed, and fails
-// only for a response that is not acceptable.
+// only for a response that is not acceptable. RetrieveHTML returns the body of
+// an acceptable response after one connection, and gives up after its
+// attempts otherwise.
 #include "FuzzCheck.h"
 #include "http/FrmConnect.h"
 #include "http/ResponseHead.h"
@@ -25,14 +28,17 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <dirent.h>
 #include <fstream>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <sstream>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -153,8 +159,10 @@ std::vector<std::string> FolderEntries() {
     return names;
 }
 
+enum class Fetch { File, Url, Html };
+
 // Whether the stream is a response the client must accept, and its body.
-bool Acceptable(const std::string& stream, bool reset, bool inMemory, std::string& body) {
+bool Acceptable(const std::string& stream, bool reset, Fetch fetch, std::string& body) {
     const size_t blank = stream.find("\r\n\r\n");
     if (blank == std::string::npos || blank > FrmConnect::MaxHeaderBlock)
         return false;
@@ -167,11 +175,87 @@ bool Acceptable(const std::string& stream, bool reset, bool inMemory, std::strin
         return false;
     if (announced > 0 && length - announced > FrmConnect::MaxBodyExcess)
         return false;
-    if (inMemory)
-        return length <= FrmConnect::MaxMemoryBody;
+    if (fetch != Fetch::File && length > FrmConnect::MaxMemoryBody)
+        return false;
+    if (fetch == Fetch::Url)
+        return true;
     if (declared > 0 && length < declared)
         return false;
     return !reset || (declared > 0 && length >= declared);
+}
+
+// The input's items after the flags byte: a tick (empty bytes) or a piece.
+struct Item {
+    bool Tick = false;
+    std::string Bytes;
+};
+
+std::vector<Item> Items(const uint8_t* data, size_t size) {
+    std::vector<Item> items;
+    std::string piece;
+    for (size_t i = 0; i < size;) {
+        const uint8_t item = data[i++];
+        if (item == 0) {
+            items.push_back({true, {}});
+            continue;
+        }
+        std::string bytes;
+        if (item == 1) {
+            const int times = (i < size ? data[i++] + 1 : 1) * 16;
+            for (int k = 0; k < times; ++k)
+                bytes += piece;
+        } else {
+            piece.assign(reinterpret_cast<const char*>(data + i),
+                         std::min<size_t>(item - 1, size - i));
+            i += piece.size();
+            bytes = piece;
+        }
+        if (!bytes.empty())
+            items.push_back({false, std::move(bytes)});
+    }
+    return items;
+}
+
+// RetrieveHTML waits inside: a peer thread answers each of its attempts with
+// the same pieces (sent as they come; the system may join them).
+std::optional<std::string> RetrieveHtml(FrmConnect& form, const std::vector<Item>& items,
+                                        bool reset, int& connections) {
+    std::atomic<bool> stop{false};
+    std::thread peer([&] {
+        while (!stop.load()) {
+            pollfd p{Env->Listener, POLLIN, 0};
+            if (poll(&p, 1, 20) != 1)
+                continue;
+            const int fd = accept(Env->Listener, nullptr, nullptr);
+            if (fd < 0)
+                continue;
+            ++connections;
+            std::string request;
+            char buffer[512];
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                pollfd r{fd, POLLIN, 0};
+                ssize_t n = poll(&r, 1, 5000) == 1 ? recv(fd, buffer, sizeof buffer, 0) : 0;
+                if (n <= 0)
+                    break;
+                request.append(buffer, static_cast<size_t>(n));
+            }
+            for (const Item& item : items) {
+                size_t sent = 0;
+                while (sent < item.Bytes.size()) {
+                    ssize_t n =
+                        send(fd, item.Bytes.data() + sent, item.Bytes.size() - sent, MSG_NOSIGNAL);
+                    if (n <= 0)
+                        break;
+                    sent += static_cast<size_t>(n);
+                }
+            }
+            EndConnection(fd, reset);
+        }
+    });
+    std::optional<std::string> result = form.RetrieveHTML("127.0.0.1", "/f");
+    stop.store(true);
+    peer.join();
+    return result;
 }
 
 } // namespace
@@ -204,87 +288,88 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
         return 0;
     const uint8_t flags = data[0];
-    const bool oldFile = flags & 1, reset = flags & 2, inMemory = flags & 4;
+    const bool oldFile = flags & 1, reset = flags & 2;
+    const Fetch fetch = flags & 8 ? Fetch::Html : flags & 4 ? Fetch::Url : Fetch::File;
+    const std::vector<Item> items = Items(data + 1, size - 1);
     unlink(Env->Target.c_str());
     if (oldFile)
         std::ofstream(Env->Target, std::ios::binary) << OldContent;
 
-    std::string stream;
-    {
-        FrmConnect form;
-        form.Timer1.SetEnabled(false);
-        form.Port = Env->Port;
-        if (inMemory)
-            form.RetrieveURL("127.0.0.1", "/f");
-        else
-            form.RetrieveFile("127.0.0.1", "/f", Env->Target);
-        form.Timer1_Timer();
-        const int peer = AcceptPeer();
-        FUZZ_CHECK(ReadRequest(peer) == "GET /f HTTP/1.0\r\nHost: 127.0.0.1\r\nAccept: */*\r\n"
-                                        "Connection: close\r\n\r\n",
-                   "the request is exactly the client's");
-
-        std::string piece;
-        bool open = true;
-        for (size_t i = 1; i < size && open;) {
-            const uint8_t item = data[i++];
-            if (item == 0) {
-                form.Timer1_Timer();
-                continue;
-            }
-            std::string bytes;
-            if (item == 1) {
-                const int times = (i < size ? data[i++] + 1 : 1) * 16;
-                for (int k = 0; k < times; ++k)
-                    bytes += piece;
-            } else {
-                piece.assign(reinterpret_cast<const char*>(data + i),
-                             std::min<size_t>(item - 1, size - i));
-                i += piece.size();
-                bytes = piece;
-            }
-            if (bytes.empty())
-                continue;
-            open = SendPiece(peer, form, bytes);
-            if (open)
-                stream += bytes;
-        }
-        EndConnection(peer, reset);
-        FUZZ_CHECK(PumpUntil([&] {
-                       int32_t state = form.Winsock1().State();
-                       return state == SocketState::Closed || state == SocketState::Error;
-                   }),
-                   "the client sees the end of the connection");
-
-        std::string body;
-        const bool acceptable = open && Acceptable(stream, reset, inMemory, body);
-        if (inMemory) {
-            form.Timer1_Timer();
-            FUZZ_CHECK(!IsTrue(form.DownDone), "an in-memory fetch is never stored");
-            if (acceptable)
-                FUZZ_CHECK(!IsTrue(form.DownFailed), "an acceptable response does not fail");
-            if (!IsTrue(form.DownFailed))
-                FUZZ_CHECK(form.ResponseText() == stream, "the whole response is kept");
-        } else {
-            for (int t = 0; t < 3 && !IsTrue(form.DownDone) && !IsTrue(form.DownFailed); ++t)
-                form.Timer1_Timer();
-            FUZZ_CHECK(IsTrue(form.DownDone) != IsTrue(form.DownFailed),
-                       "a file fetch settles as stored or failed, not both");
-            FUZZ_CHECK(IsTrue(form.DownDone) == acceptable,
-                       "stored exactly when the response is complete and acceptable");
-            std::string stored;
-            const bool exists = ReadFile(Env->Target, stored);
-            if (acceptable) {
-                FUZZ_CHECK(exists && stored == body, "the stored file is the body");
-            } else {
-                FUZZ_CHECK(!form.FailureText.empty(), "a failure says why");
-                FUZZ_CHECK(exists == oldFile && (!exists || stored == OldContent),
-                           "a failed fetch leaves the target as it was");
-            }
-        }
-        const std::vector<std::string> left = FolderEntries();
-        FUZZ_CHECK(left.size() <= 1 && (left.empty() || left[0] == "target.bin"),
-                   "no temporary file is left beside the target");
+    FrmConnect form;
+    form.Timer1.SetEnabled(false);
+    form.Port = Env->Port;
+    std::string body;
+    if (fetch == Fetch::Html) {
+        std::string stream;
+        for (const Item& item : items)
+            stream += item.Bytes;
+        const bool acceptable = Acceptable(stream, reset, fetch, body);
+        form.SetPauseHook([](int32_t) {});
+        int connections = 0;
+        const std::optional<std::string> got = RetrieveHtml(form, items, reset, connections);
+        FUZZ_CHECK(got.has_value() == acceptable, "a waited fetch returns exactly when acceptable");
+        FUZZ_CHECK(!got || *got == body, "a waited fetch returns the body");
+        FUZZ_CHECK(IsTrue(form.DownFailed) == !acceptable, "a waited fetch that gives up says so");
+        FUZZ_CHECK(connections == (acceptable ? 1 : FrmConnect::RetrieveHTMLAttempts),
+                   "one connection per attempt, and a bounded number of attempts");
+        return 0;
     }
+
+    if (fetch == Fetch::Url)
+        form.RetrieveURL("127.0.0.1", "/f");
+    else
+        form.RetrieveFile("127.0.0.1", "/f", Env->Target);
+    form.Timer1_Timer();
+    const int peer = AcceptPeer();
+    FUZZ_CHECK(ReadRequest(peer) == "GET /f HTTP/1.0\r\nHost: 127.0.0.1\r\nAccept: */*\r\n"
+                                    "Connection: close\r\n\r\n",
+               "the request is exactly the client's");
+
+    std::string stream;
+    bool open = true;
+    for (size_t i = 0; i < items.size() && open; ++i) {
+        if (items[i].Tick) {
+            form.Timer1_Timer();
+            continue;
+        }
+        open = SendPiece(peer, form, items[i].Bytes);
+        if (open)
+            stream += items[i].Bytes;
+    }
+    EndConnection(peer, reset);
+    FUZZ_CHECK(PumpUntil([&] {
+                   int32_t state = form.Winsock1().State();
+                   return state == SocketState::Closed || state == SocketState::Error;
+               }),
+               "the client sees the end of the connection");
+
+    const bool acceptable = open && Acceptable(stream, reset, fetch, body);
+    if (fetch == Fetch::Url) {
+        form.Timer1_Timer();
+        FUZZ_CHECK(!IsTrue(form.DownDone), "an in-memory fetch is never stored");
+        if (acceptable)
+            FUZZ_CHECK(!IsTrue(form.DownFailed), "an acceptable response does not fail");
+        if (!IsTrue(form.DownFailed))
+            FUZZ_CHECK(form.ResponseText() == stream, "the whole response is kept");
+    } else {
+        for (int t = 0; t < 3 && !IsTrue(form.DownDone) && !IsTrue(form.DownFailed); ++t)
+            form.Timer1_Timer();
+        FUZZ_CHECK(IsTrue(form.DownDone) != IsTrue(form.DownFailed),
+                   "a file fetch settles as stored or failed, not both");
+        FUZZ_CHECK(IsTrue(form.DownDone) == acceptable,
+                   "stored exactly when the response is complete and acceptable");
+        std::string stored;
+        const bool exists = ReadFile(Env->Target, stored);
+        if (acceptable) {
+            FUZZ_CHECK(exists && stored == body, "the stored file is the body");
+        } else {
+            FUZZ_CHECK(!form.FailureText.empty(), "a failure says why");
+            FUZZ_CHECK(exists == oldFile && (!exists || stored == OldContent),
+                       "a failed fetch leaves the target as it was");
+        }
+    }
+    const std::vector<std::string> left = FolderEntries();
+    FUZZ_CHECK(left.size() <= 1 && (left.empty() || left[0] == "target.bin"),
+               "no temporary file is left beside the target");
     return 0;
 }
