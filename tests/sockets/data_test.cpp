@@ -277,8 +277,9 @@ TEST(GetData, ArgumentsBeyondWholeNumbersOverflowAndTakeNothing) {
                 EXPECT_EQ(e.Record.Source, "CSocket.PeekData");
             }
             EXPECT_EQ(error, c.Error) << (asType ? "as varType" : "as maxLen");
-            if (error != 0 || !asType)
+            if (error != 0 || !asType) {
                 EXPECT_EQ(v, Variant(std::string(error ? "kept" : "abc")));
+            }
             EXPECT_EQ(p.Socket.BytesReceived(), 3);
         }
     }
