@@ -46,10 +46,10 @@ bool CanMount() {
 }
 
 TmpfsMount::TmpfsMount(const std::string& folder, const std::string& options) : Folder_(folder) {
-    Mounted_ = ::geteuid() == 0 &&
-               RunProcess({"mount", "-t", "tmpfs", "-o", options, "ostrak-fault", folder}, {},
-                          10000)
-                       .ExitCode == 0;
+    Mounted_ =
+        ::geteuid() == 0 &&
+        RunProcess({"mount", "-t", "tmpfs", "-o", options, "ostrak-fault", folder}, {}, 10000)
+                .ExitCode == 0;
 }
 
 TmpfsMount::~TmpfsMount() {

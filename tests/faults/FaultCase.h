@@ -49,8 +49,7 @@ protected:
     void Load(frmSplash& window);
     // One click of Install / Fix in window (a fresh one when none is given);
     // every text of the file line is kept in FileTexts and shown to onText.
-    void Click(frmSplash* window = nullptr,
-               std::function<void(const std::string&)> onText = {});
+    void Click(frmSplash* window = nullptr, std::function<void(const std::string&)> onText = {});
     std::vector<std::string> FileTexts;
 
     // fault_install FOLDER [--fast-clock] with this home and server; waits for it.

@@ -117,8 +117,8 @@ bool FaultServer::Send(int fd, const std::string& bytes) {
             continue;
         }
         blockedMs = 0;
-        ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done,
-                           MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t n =
+            ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)

@@ -4,9 +4,9 @@
 // thread, and answers the paths given a fault badly: it holds a body half
 // sent, drips it (or its header) one byte per Allow(), or sends a header or a
 // body that never ends. A fault applies to the next `times` requests of its
-// path (or SetFaults gives a sequence); later requests are served normally. Every other answer is a 200 with
-// a "Content-Length:" header, or a 404, and the connection is closed after
-// it. Requests and bytes sent are recorded; calls are thread-safe.
+// path (or SetFaults gives a sequence); later requests are served normally. Every other answer is a
+// 200 with a "Content-Length:" header, or a 404, and the connection is closed after it. Requests
+// and bytes sent are recorded; calls are thread-safe.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>

@@ -8,10 +8,10 @@
 #include "platform/TemporaryFiles.h"
 #include "support/LoopbackPeer.h"
 
+#include <algorithm>
 #include <csignal>
 #include <ctime>
 #include <fcntl.h>
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
