@@ -2,12 +2,15 @@
 // from this build tree into a temporary folder, checked by lintian, and
 // installed with dpkg into a scratch root where their files are looked at
 // and their programs run.
+#include "support/HttpServers.h"
+#include "support/ScriptedHttpPeer.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -93,6 +96,35 @@ bool Contains(const std::string& text, const std::string& part) {
 bool StartsWith(const std::string& text, const std::string& start) {
     return text.rfind(start, 0) == 0;
 }
+
+// Replaces the one occurrence of from in text; fails the test when there is none.
+void ReplaceOnce(std::string& text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << "no \"" << from << "\" in\n" << text;
+    text.replace(at, from.size(), to);
+}
+
+// nginx running the example site unchanged but for its port (127.0.0.1 and a
+// free one) and its root.
+class ExampleSite : public ServerProcess {
+public:
+    ExampleSite(std::string site, const std::string& root) {
+        Port_ = FreeLoopbackPort();
+        ReplaceOnce(site, "listen 80;", "listen 127.0.0.1:" + std::to_string(Port_) + ";");
+        ReplaceOnce(site, "listen [::]:80;", "");
+        ReplaceOnce(site, "root /srv/ostrak;", "root " + root + ";");
+        const std::string conf = Work() + "/nginx.conf";
+        std::ofstream(conf) << "daemon off;\nmaster_process off;\nerror_log stderr;\n"
+                            << "pid " << Work() << "/nginx.pid;\nevents {}\nhttp {\n"
+                            << "access_log off;\nclient_body_temp_path " << Work() << "/body;\n"
+                            << "proxy_temp_path " << Work() << "/proxy;\n"
+                            << "fastcgi_temp_path " << Work() << "/fastcgi;\n"
+                            << "uwsgi_temp_path " << Work() << "/uwsgi;\n"
+                            << "scgi_temp_path " << Work() << "/scgi;\n"
+                            << site << "\n}\n";
+        Launch({"/usr/sbin/nginx", "-p", Work(), "-e", "stderr", "-c", conf});
+    }
+};
 
 } // namespace
 
@@ -220,4 +252,30 @@ TEST(Packages, InstalledIntoAScratchRootTheyHoldTheListedFilesAndWork) {
     const std::string site =
         TempDir::Read(root + "/usr/share/doc/ostrak-publisher/examples/ostrak-site.nginx");
     EXPECT_TRUE(Contains(site, std::string("server_name ") + OSTRAK_PACKAGE_HOST + ";")) << site;
+
+    // The example site serves a tree that the installed ostrak_release
+    // wrote, byte for byte, as the installed ostrak_fetch sees it, and
+    // nothing outside /crc/.
+    TempDir release;
+    fs::create_directory(release.File("source"));
+    for (const char* name :
+         {"ostrak.exe", "CGZipLibrary.dll", "gdiplus.dll", "Unzip32.dll", "maps.dat", "music1.ogg"})
+        release.Write(std::string("source/") + name, std::string("MZ bytes of ") + name);
+    Output({bin + "ostrak_release", release.File("source"), release.File("tree"), "--seed", "7"});
+    release.Write("tree/notes.txt", "not served");
+    ExampleSite server(site, release.File("tree"));
+    ASSERT_FALSE(HasFailure());
+    const std::string crc = release.File("tree/crc/");
+    EXPECT_EQ(Output({bin + "ostrak_fetch", server.Address(), "/crc/index.php?h=3"}),
+              TempDir::Read(crc + "index.php"));
+    for (const char* name : {"dta.lst", "maps.dat", "music1.ogg", "gdiplus.dll"}) {
+        Output({bin + "ostrak_fetch", server.Address(), std::string("/crc/") + name,
+                release.File(name)});
+        EXPECT_EQ(TempDir::Read(release.File(name)), TempDir::Read(crc + name)) << name;
+    }
+    for (const char* path : {"/", "/notes.txt", "/crc/", "/crc/missing.dat"}) {
+        const ProcessResult r = RunProcess({bin + "ostrak_fetch", server.Address(), path});
+        EXPECT_EQ(r.ExitCode, 1) << path << "\n" << r.Out << r.Err;
+        EXPECT_EQ(r.Out, "") << path;
+    }
 }
