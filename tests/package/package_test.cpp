@@ -167,7 +167,9 @@ TEST(Packages, InstalledIntoAScratchRootTheyHoldTheListedFilesAndWork) {
 
     // A scratch root with an empty package database. The packages' library
     // and font dependencies are not installed there, hence --force-depends;
-    // --force-not-root lets a developer run this without being root.
+    // --force-not-root and --force-bad-path let a developer run this without
+    // being root (and without ldconfig on the PATH); the packages have no
+    // maintainer scripts to run.
     TempDir scratch;
     const std::string root = scratch.File("root");
     const std::string admin = root + "/var/lib/dpkg";
@@ -178,6 +180,7 @@ TEST(Packages, InstalledIntoAScratchRootTheyHoldTheListedFilesAndWork) {
                                         "--root=" + root,
                                         "--log=" + scratch.File("dpkg.log"),
                                         "--force-not-root",
+                                        "--force-bad-path",
                                         "--force-depends",
                                         "-i"};
     install.insert(install.end(), debs.begin(), debs.end());
