@@ -150,7 +150,7 @@ TEST(Packages, ControlFieldsAndLintianFindNoErrors) {
 
     // Errors fail the test; warnings are printed for the record.
     const ProcessResult lint =
-        RunProcess({"lintian", "--no-cfg", installer, publisher}, {}, 150000);
+        RunProcess({"lintian", "--no-cfg", installer, publisher}, {}, 240000);
     EXPECT_EQ(lint.ExitCode, 0) << lint.Out << lint.Err;
     for (const std::string& line : Lines(lint.Out)) {
         EXPECT_FALSE(StartsWith(line, "E: ")) << line;
