@@ -37,6 +37,21 @@ long RssKiB() {
     return 0;
 }
 
+long MemoryBoundKiB() {
+    constexpr long Bound = 16 * 1024;
+#if defined(__SANITIZE_ADDRESS__)
+    return Bound + 256 * 1024;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return Bound + 256 * 1024;
+#else
+    return Bound;
+#endif
+#else
+    return Bound;
+#endif
+}
+
 bool CanMount() {
     if (::geteuid() != 0)
         return false;

@@ -77,6 +77,9 @@ private:
 
 // The RSS of this process in KiB.
 long RssKiB();
+// How far the RSS may grow while a server sends without end: a few MiB of
+// buffers; with AddressSanitizer also its quarantine of freed blocks.
+long MemoryBoundKiB();
 // Whether this process may mount file systems (root with the capability).
 bool CanMount();
 
