@@ -192,7 +192,8 @@ private:
     // is not in place or the program ended.
     bool Fetched(const std::string& name, int16_t step, const std::string& folder,
                  const FileCheck& check = {});
-    // The error exit: the connection error box and the idle window. False.
+    // The error exit: unloads the HTTP client (ending what it still fetches),
+    // then the connection error box and the idle window. False.
     bool InstallFailed();
     // Starts the game; a Windows game without Wine gets a box instead.
     void StartGame(const std::string& path);
