@@ -6,8 +6,8 @@
 
 namespace ostrak {
 
-inline constexpr const char* UsageLine =
-    "Usage: ostrak_fetch HOST[:PORT] PATH [FILE] | ostrak_fetch --key KEY HOST[:PORT]";
+inline constexpr const char* UsageLine = "Usage: ostrak_fetch HOST[:PORT] PATH [FILE]\n"
+                                         "       ostrak_fetch --key KEY HOST[:PORT]";
 
 struct FetchArguments {
     FetchTarget Target;

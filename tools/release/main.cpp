@@ -18,7 +18,8 @@ using namespace ostrak;
 namespace {
 
 const char* const UsageText = R"(Usage:
-  ostrak_release SOURCE_DIR OUT_DIR [--seed N] [--sign KEYFILE]
+  ostrak_release SOURCE_DIR OUT_DIR [--seed N]
+  ostrak_release SOURCE_DIR OUT_DIR [--seed N] --sign KEYFILE
   ostrak_release --keygen KEYFILE
   ostrak_release --dump LIST
   ostrak_release --help
