@@ -2,17 +2,59 @@
 
 namespace ostrak {
 
+BodyDigest::~BodyDigest() {
+    {
+        std::lock_guard<std::mutex> lock(Mutex_);
+        Stop_ = true;
+    }
+    Wake_.notify_one();
+    if (Worker_.joinable())
+        Worker_.join();
+}
+
+void BodyDigest::Work() {
+    std::unique_lock<std::mutex> lock(Mutex_);
+    for (;;) {
+        Wake_.wait(lock, [this] { return Stop_ || !Pending_.empty(); });
+        if (Pending_.empty())
+            return;
+        std::string piece = std::move(Pending_.front());
+        Pending_.pop_front();
+        lock.unlock();
+        Sha_.Update(piece);
+        lock.lock();
+        PendingBytes_ -= piece.size();
+        Drained_.notify_one();
+    }
+}
+
+void BodyDigest::Drain() {
+    std::unique_lock<std::mutex> lock(Mutex_);
+    Drained_.wait(lock, [this] { return PendingBytes_ == 0; });
+}
+
 void BodyDigest::BodyBegun() {
+    Drain();
     Sha_.Reset();
     Size_ = 0;
+    if (!Worker_.joinable())
+        Worker_ = std::thread([this] { Work(); });
 }
 
 void BodyDigest::BodyBytes(std::string_view bytes) {
-    Sha_.Update(bytes);
+    if (bytes.empty())
+        return;
     Size_ += static_cast<int64_t>(bytes.size());
+    std::unique_lock<std::mutex> lock(Mutex_);
+    Drained_.wait(lock, [this] { return PendingBytes_ <= MaxPendingBytes; });
+    Pending_.emplace_back(bytes);
+    PendingBytes_ += bytes.size();
+    lock.unlock();
+    Wake_.notify_one();
 }
 
 bool BodyDigest::BodyComplete(ErrorRecord* failure) {
+    Drain();
     const std::string hex = Sha256::Hex(Sha_.Final());
     if (!Expected_)
         return true;
