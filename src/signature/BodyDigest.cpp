@@ -28,7 +28,21 @@ void BodyDigest::Work() {
     }
 }
 
+void BodyDigest::HandOver() {
+    if (Gathered_.empty())
+        return;
+    std::unique_lock<std::mutex> lock(Mutex_);
+    Drained_.wait(lock, [this] { return PendingBytes_ <= MaxPendingBytes; });
+    PendingBytes_ += Gathered_.size();
+    Pending_.push_back(std::move(Gathered_));
+    lock.unlock();
+    Wake_.notify_one();
+    Gathered_ = std::string();
+    Gathered_.reserve(HandOverBytes + 64 * 1024);
+}
+
 void BodyDigest::Drain() {
+    HandOver();
     std::unique_lock<std::mutex> lock(Mutex_);
     Drained_.wait(lock, [this] { return PendingBytes_ == 0; });
 }
@@ -45,12 +59,9 @@ void BodyDigest::BodyBytes(std::string_view bytes) {
     if (bytes.empty())
         return;
     Size_ += static_cast<int64_t>(bytes.size());
-    std::unique_lock<std::mutex> lock(Mutex_);
-    Drained_.wait(lock, [this] { return PendingBytes_ <= MaxPendingBytes; });
-    Pending_.emplace_back(bytes);
-    PendingBytes_ += bytes.size();
-    lock.unlock();
-    Wake_.notify_one();
+    Gathered_.append(bytes);
+    if (Gathered_.size() >= HandOverBytes)
+        HandOver();
 }
 
 bool BodyDigest::BodyComplete(ErrorRecord* failure) {

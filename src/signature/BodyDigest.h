@@ -25,6 +25,9 @@ namespace ostrak {
 class BodyDigest : public BodyObserver {
 public:
     static constexpr size_t MaxPendingBytes = 4 * 1024 * 1024;
+    // Bytes are handed to the worker in pieces of at least this size (the
+    // last of a body may be shorter), so that waking it costs little.
+    static constexpr size_t HandOverBytes = 256 * 1024;
 
     BodyDigest() = default;
     ~BodyDigest() override;
@@ -46,12 +49,15 @@ public:
 private:
     // The worker: hashes what is pending, in order.
     void Work();
-    // Waits until every byte handed over is hashed.
+    // Hands what is gathered to the worker.
+    void HandOver();
+    // Hands over what is gathered and waits until every byte is hashed.
     void Drain();
 
     std::optional<ManifestEntry> Expected_;
     int64_t Size_ = 0;
     int Refused_ = 0;
+    std::string Gathered_; // UI side, not handed over yet
 
     std::thread Worker_;
     std::mutex Mutex_;
