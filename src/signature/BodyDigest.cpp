@@ -24,6 +24,8 @@ void BodyDigest::Work() {
         Sha_.Update(piece);
         lock.lock();
         PendingBytes_ -= piece.size();
+        piece.clear();
+        Spare_.push_back(std::move(piece));
         Drained_.notify_one();
     }
 }
@@ -35,10 +37,13 @@ void BodyDigest::HandOver() {
     Drained_.wait(lock, [this] { return PendingBytes_ <= MaxPendingBytes; });
     PendingBytes_ += Gathered_.size();
     Pending_.push_back(std::move(Gathered_));
+    Gathered_ = std::string();
+    if (!Spare_.empty()) {
+        Gathered_ = std::move(Spare_.back());
+        Spare_.pop_back();
+    }
     lock.unlock();
     Wake_.notify_one();
-    Gathered_ = std::string();
-    Gathered_.reserve(HandOverBytes + 64 * 1024);
 }
 
 void BodyDigest::Drain() {

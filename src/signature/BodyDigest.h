@@ -19,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace ostrak {
 
@@ -64,7 +65,8 @@ private:
     std::condition_variable Wake_;    // work arrived, or stop
     std::condition_variable Drained_; // pending bytes went down
     std::deque<std::string> Pending_;
-    size_t PendingBytes_ = 0; // including the piece being hashed
+    std::vector<std::string> Spare_; // hashed pieces, kept for their memory
+    size_t PendingBytes_ = 0;        // including the piece being hashed
     bool Stop_ = false;
     Sha256 Sha_; // the worker's while bytes are pending
 };
