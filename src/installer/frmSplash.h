@@ -200,7 +200,8 @@ private:
     // is not in place or the program ended.
     bool Fetched(const std::string& name, int16_t step, const std::string& folder,
                  const FileCheck& check = {});
-    // The error exit: the connection error box and the idle window. False.
+    // The error exit: unloads the HTTP client (ending what it still fetches),
+    // then the connection error box and the idle window. False.
     bool InstallFailed();
     // With a ReleaseKey, right after the version text: fetches the manifest
     // and its signature (RetrieveHTML), verifies them, refuses a serial below

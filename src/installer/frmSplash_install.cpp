@@ -95,6 +95,11 @@ bool frmSplash::AskInstallFolder() {
 }
 
 bool frmSplash::InstallFailed() {
+    // The request given up on last may still be queued or transferring: left
+    // loaded, the client would go on fetching it (an endless body into its
+    // temporary file, or a late answer stored under the real name) while the
+    // window idles. Unloading it ends that; the next click loads it again.
+    ConnectForm.reset();
     MsgBox("Error: Couldn't fetch installation files from the internet!\r\nPlease check your "
            "connection, and make sure no firewalls are blocking the installer, then try again.",
            vbCritical + vbOKOnly, "Connection error!");

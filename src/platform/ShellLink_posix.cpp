@@ -115,10 +115,13 @@ int32_t fCreateShellLink(const std::string& folder, const std::string& name,
         return 0;
 
     const bool windows = Files::Exists(target) ? IsWindowsExecutable(target) : EndsWithExe(target);
-    std::string exec = (windows ? "wine " : "") + QuotedExecArgument(target);
+    std::string exec = windows ? "wine " : "";
+    exec += QuotedExecArgument(target);
     const std::vector<std::string> words = SplitArguments(args);
-    for (const std::string& word : words)
-        exec += " " + QuotedExecArgument(word);
+    for (const std::string& word : words) {
+        exec += ' ';
+        exec += QuotedExecArgument(word);
+    }
     const std::string workingFolder = FolderOf(target);
     if (!FitsDesktopEntry(name) || !FitsDesktopEntry(exec) || !FitsDesktopEntry(workingFolder))
         return 0;

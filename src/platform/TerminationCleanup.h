@@ -16,8 +16,10 @@ namespace ostrak {
 namespace Files {
 
 // Installs the handler for SIGINT, SIGTERM and SIGHUP. A signal the program
-// was started with ignored (nohup, a background job) stays ignored. Call
-// once from main, before the first temporary path is made.
+// was started with ignored (nohup, a background job) stays ignored. Also
+// ignores SIGXFSZ, so that a write past the file-size limit fails (EFBIG)
+// and is handled like a full disk. Call once from main, before the first
+// temporary path is made.
 void RemoveTemporariesOnTermination();
 
 // Keeps path for removal by the handler; register a path before creating it,

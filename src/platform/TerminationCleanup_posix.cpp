@@ -90,6 +90,10 @@ extern "C" void RemoveTemporariesAndEnd(int signal) {
 } // namespace
 
 void RemoveTemporariesOnTermination() {
+    // A write past the file-size limit (RLIMIT_FSIZE) then fails with EFBIG
+    // like a full disk, and the writer removes its temporary file, instead
+    // of SIGXFSZ ending the program and leaving it behind.
+    ::signal(SIGXFSZ, SIG_IGN);
     struct sigaction action {};
     action.sa_handler = RemoveTemporariesAndEnd;
     ::sigemptyset(&action.sa_mask);
