@@ -75,6 +75,8 @@ bool frmSplash::ListIsSigned() {
 
 bool frmSplash::ReleaseNotTrusted(const std::string& why) {
     Manifest_.reset();
+    // As on the error exit: nothing may go on arriving while the window idles.
+    ConnectForm.reset();
     TrustFailure = why;
     SetFileText(std::string("Failure (") + ManifestName + ")!");
     MsgBox("The download was refused: the files on the game's server are not signed by the "
