@@ -129,6 +129,11 @@ public:
     // DownPerc and DownDone keep their values.
     void CloseConnections();
 
+    // The observer of the bodies of file fetches started from now on
+    // (BodyObserver.h; nullptr: none). Not owned: it must outlive its use. A
+    // body it refuses fails the fetch like a target that cannot be written.
+    void SetBodyObserver(BodyObserver* observer) { Body.SetObserver(observer); }
+
     // The pause between RetrieveHTML attempts (ms); by default a wait that
     // lets events run. The installer plugs its own Pause in.
     void SetPauseHook(std::function<void(int32_t ms)> pause);
