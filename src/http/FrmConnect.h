@@ -49,7 +49,7 @@
 
 namespace ostrak {
 
-class FrmConnect : private CSocketEvents {
+class FrmConnect final : private CSocketEvents {
 public:
     // Where the fetch on the current connection stands.
     enum class TransferPhase : uint8_t {
