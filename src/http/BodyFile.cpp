@@ -10,6 +10,9 @@ bool BodyFile::Begin(const std::string& target, ErrorRecord* failure) {
     if (!Writer_.Begin(target, failure))
         return false;
     Gathered_.reserve(MinWrite);
+    Watching_ = Observer_;
+    if (Watching_)
+        Watching_->BodyBegun();
     return true;
 }
 
@@ -17,6 +20,8 @@ bool BodyFile::Append(std::string_view bytes, ErrorRecord* failure) {
     if (!Writer_.IsOpen())
         return false;
     Length_ += static_cast<int64_t>(bytes.size());
+    if (Watching_)
+        Watching_->BodyBytes(bytes);
     if (Gathered_.empty() && bytes.size() >= MinWrite) {
         if (Writer_.Write(bytes.data(), bytes.size(), failure))
             return true;
@@ -42,7 +47,8 @@ bool BodyFile::Flush(ErrorRecord* failure) {
 bool BodyFile::Finish(ErrorRecord* failure) {
     if (!Writer_.IsOpen())
         return false;
-    bool ok = Flush(failure) && Writer_.Commit(failure);
+    bool ok = Flush(failure) && (!Watching_ || Watching_->BodyComplete(failure)) &&
+              Writer_.Commit(failure);
     Abort();
     return ok;
 }
@@ -52,6 +58,7 @@ void BodyFile::Abort() {
     Gathered_.clear();
     Gathered_.shrink_to_fit();
     Length_ = 0;
+    Watching_ = nullptr;
 }
 
 } // namespace ostrak

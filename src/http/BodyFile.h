@@ -8,9 +8,11 @@
 // 2 x MinWrite whatever the body's size. Begin also sweeps the target's
 // folder of temporary files that an ended run left behind. A call that
 // fails passes on the platform's error record in *failure when failure is
-// given.
+// given. An observer, when set, sees the body as it is appended and may
+// refuse it before it replaces the target (BodyObserver.h).
 //
 // Runs on the user-interface thread; not copyable.
+#include "http/BodyObserver.h"
 #include "platform/Files.h"
 
 #include <cstddef>
@@ -36,11 +38,14 @@ public:
     // abandoned and the temporary file gone).
     bool Append(std::string_view bytes, ErrorRecord* failure = nullptr);
     // Writes what is gathered and renames the temporary file over the
-    // target; false when that fails (the target is then as it was and the
-    // temporary file gone).
+    // target; false when that fails or the observer refuses the body (the
+    // target is then as it was and the temporary file gone).
     bool Finish(ErrorRecord* failure = nullptr);
     // Drops the body and its temporary file.
     void Abort();
+
+    // The observer of the bodies begun from now on (nullptr: none); not owned.
+    void SetObserver(BodyObserver* observer) { Observer_ = observer; }
 
     bool IsOpen() const { return Writer_.IsOpen(); }
     // Bytes appended since Begin.
@@ -53,6 +58,9 @@ private:
     Files::AtomicFileWriter Writer_;
     std::string Gathered_;
     int64_t Length_ = 0;
+    BodyObserver* Observer_ = nullptr;
+    // The observer of the body in progress.
+    BodyObserver* Watching_ = nullptr;
 };
 
 } // namespace ostrak

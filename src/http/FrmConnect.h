@@ -49,7 +49,7 @@
 
 namespace ostrak {
 
-class FrmConnect : private CSocketEvents {
+class FrmConnect final : private CSocketEvents {
 public:
     // Where the fetch on the current connection stands.
     enum class TransferPhase : uint8_t {
@@ -128,6 +128,11 @@ public:
     // dropped, its target is never written and DownDone is not set by it.
     // DownPerc and DownDone keep their values.
     void CloseConnections();
+
+    // The observer of the bodies of file fetches started from now on
+    // (BodyObserver.h; nullptr: none). Not owned: it must outlive its use. A
+    // body it refuses fails the fetch like a target that cannot be written.
+    void SetBodyObserver(BodyObserver* observer) { Body.SetObserver(observer); }
 
     // The pause between RetrieveHTML attempts (ms); by default a wait that
     // lets events run. The installer plugs its own Pause in.

@@ -28,4 +28,9 @@ ServerAddress ConfiguredServer() {
     return result;
 }
 
+std::string ConfiguredReleaseKey() {
+    const std::optional<std::string> env = EnvironmentValue("OSTRAK_RELEASE_KEY");
+    return env ? *env : std::string(OSTRAK_BUILTIN_RELEASE_KEY);
+}
+
 } // namespace ostrak

@@ -14,5 +14,9 @@ std::string BuiltInServerHost();
 // built-in host on port 80 (a malformed OSTRAK_SERVER is reported once on
 // stderr).
 ServerAddress ConfiguredServer();
+// The publisher's public key (base64) that releases must be signed with:
+// OSTRAK_RELEASE_KEY when set (even when empty), else the key built in at
+// configure time. Empty: releases are taken unsigned.
+std::string ConfiguredReleaseKey();
 
 } // namespace ostrak

@@ -31,11 +31,13 @@
 #include "filelist/FileListTable.h"
 #include "runtime/ErrorRecord.h"
 #include "runtime/VbTypes.h"
+#include "signature/ReleaseManifest.h"
 
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -45,6 +47,7 @@ class QPushButton;
 
 namespace ostrak {
 
+class BodyDigest;
 class FrmConnect;
 class Shape;
 
@@ -55,6 +58,8 @@ public:
     static constexpr const char* SettingsSection = "GUI Settings";
     static constexpr const char* SettingInstallFolder = "LOC"; // installation folder
     static constexpr const char* SettingMusic = "DoMu";        // "1" no music, "2" music
+    // The serial of the last signed release installed (kept only with a key).
+    static constexpr const char* SettingReleaseSerial = "Serial";
 
     // Builds the window with every control in place; nothing is read yet.
     frmSplash();
@@ -145,9 +150,12 @@ public:
     int32_t CreateDesktopShortcut();
 
     // Installation state.
-    std::string ServerHost;    // the game's web server; set at start-up only
-    int32_t ServerPort = 80;   // its port (80 unless OSTRAK_SERVER says otherwise)
-    std::string PathPrefix;    // put before the version-info path; always ""
+    std::string ServerHost;  // the game's web server; set at start-up only
+    int32_t ServerPort = 80; // its port (80 unless OSTRAK_SERVER says otherwise)
+    std::string PathPrefix;  // put before the version-info path; always ""
+    std::string ReleaseKey;  // publisher's public key (base64); "" = unsigned releases
+    // Why the last release was not trusted ("" when it was, or none was checked).
+    std::string TrustFailure;
     std::string InstallFolder; // "LOC", the default, or the user's answer
     std::string WelcomeText;   // the stage line as first shown
     VbBool Busy = VbFalse;
@@ -195,11 +203,28 @@ private:
     // The error exit: unloads the HTTP client (ending what it still fetches),
     // then the connection error box and the idle window. False.
     bool InstallFailed();
+    // With a ReleaseKey, right after the version text: fetches the manifest
+    // and its signature (RetrieveHTML), verifies them, refuses a serial below
+    // the stored one and a manifest that lacks a file every release has.
+    // True when trusted (Manifest_ is then set); otherwise ReleaseNotTrusted.
+    bool FetchTrustedManifest();
+    // Every entry of the list read must be in the manifest; else
+    // ReleaseNotTrusted.
+    bool ListIsSigned();
+    // The "Release not trusted!" box, then the idle window like the error
+    // exit (the file line names the manifest, the bar keeps its width);
+    // nothing more is downloaded. Records why in TrustFailure. False.
+    bool ReleaseNotTrusted(const std::string& why);
     // Starts the game; a Windows game without Wine gets a box instead.
     void StartGame(const std::string& path);
 
     // The bar at step + part of TotalSteps.
     void ShowStepProgress(int16_t step, double part);
+
+    // The signed manifest of the release being installed (none without a key).
+    std::optional<ReleaseManifest> Manifest_;
+    // Hashes each body against Manifest_ while it streams to disk.
+    std::unique_ptr<BodyDigest> Digest_;
 
     // Files found wrong by VerifyLocalFile that could not be deleted.
     std::set<std::string> WrongFilesKept_;

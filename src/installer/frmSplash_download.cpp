@@ -14,6 +14,7 @@
 #include "platform/SystemFolder.h"
 #include "platform/TickCount.h"
 #include "runtime/Program.h"
+#include "signature/BodyDigest.h"
 
 #include <cmath>
 #include <cstdio>
@@ -102,7 +103,17 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
         DoEvents();
         return VbTrue;
     }
+    if (Manifest_) {
+        const ManifestEntry* entry = Manifest_->Find(name);
+        if (!entry) {
+            SetFileText("Failure (" + shown + ")!");
+            DoEvents();
+            return VbFalse;
+        }
+        Digest_->Expect(*entry);
+    }
     LoadConnectForm();
+    ConnectForm->SetBodyObserver(Manifest_ ? Digest_.get() : nullptr);
 
     VbBool result = VbFalse;
     int16_t retries = 0;

@@ -157,6 +157,11 @@ bool frmSplash::RunInstall() {
         return InstallFailed();
     }
 
+    Manifest_.reset();
+    TrustFailure.clear();
+    if (!ReleaseKey.empty() && !FetchTrustedManifest())
+        return false;
+
     const std::string listPath = Files::JoinPath(InstallFolder, ListName);
     VerifyLocalFile(listPath, *version);
     // A list is used only when it reads whole; reading it fills the table.
@@ -175,6 +180,8 @@ bool frmSplash::RunInstall() {
             return InstallFailed();
         }
     }
+    if (Manifest_ && !ListIsSigned())
+        return false;
 
     SetStageText("Installing: Downloading latest game files...");
     if (!IsTrue(VerifyLocalFile(Files::JoinPath(InstallFolder, GameExe), *version)) &&
@@ -197,6 +204,10 @@ bool frmSplash::RunInstall() {
         !Fetched(GdiPlusLibrary, static_cast<int16_t>(count + 3), GetSystemFolder()) ||
         !Fetched(UnzipLibrary, static_cast<int16_t>(count + 4), InstallFolder))
         return ProgramEnded() ? false : InstallFailed();
+
+    if (Manifest_)
+        SaveSetting(SettingsApplication, SettingsSection, SettingReleaseSerial,
+                    std::to_string(Manifest_->Serial));
 
     SetStageText("Installing: Creating desktop shortcut...");
     IgnoreErrors([&] { CreateDesktopShortcut(); });

@@ -12,6 +12,7 @@
 #include "platform/widgets/FitLabel.h"
 #include "platform/widgets/Shape.h"
 #include "runtime/Program.h"
+#include "signature/BodyDigest.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -166,6 +167,7 @@ void frmSplash::Form_Load() {
     const ServerAddress server = ConfiguredServer();
     ServerHost = server.Host;
     ServerPort = server.Port;
+    ReleaseKey = ConfiguredReleaseKey();
     PathPrefix = "";
     if (PrevInstance()) {
         MsgBox("Installer already running", vbCritical + vbOKOnly, "Installer already open!");

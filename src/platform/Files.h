@@ -163,6 +163,12 @@ private:
     std::string TempPath_;
 };
 
+// Creates a new file at path that only its owner may read or write (0600)
+// and writes bytes to the device; refuses (EEXIST) when path exists, even
+// as a link. A failed write removes the new file.
+bool CreatePrivateFile(const std::string& path, const std::string& bytes,
+                       ErrorRecord* failure = nullptr);
+
 // Writes a whole file atomically as above.
 bool WriteWholeFile(const std::string& path, const std::string& bytes,
                     ErrorRecord* failure = nullptr);

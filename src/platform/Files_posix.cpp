@@ -221,6 +221,30 @@ bool MakeExecutable(const std::string& path, ErrorRecord* failure) {
            ReportFailure(failure, "Files.MakeExecutable", path, errno);
 }
 
+bool CreatePrivateFile(const std::string& path, const std::string& bytes, ErrorRecord* failure) {
+    const char* source = "Files.CreatePrivateFile";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return ReportFailure(failure, source, path, errno);
+    size_t done = 0;
+    int code = 0;
+    while (done < bytes.size() && code == 0) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno != EINTR)
+            code = errno;
+        else if (n > 0)
+            done += static_cast<size_t>(n);
+    }
+    if (code == 0 && ::fsync(fd) != 0)
+        code = errno;
+    if (::close(fd) != 0 && code == 0)
+        code = errno;
+    if (code == 0)
+        return true;
+    ::unlink(path.c_str());
+    return ReportFailure(failure, source, path, code);
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out, ErrorRecord* failure) {
     InputFile in;
     if (!in.Open(path, failure))

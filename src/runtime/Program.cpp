@@ -5,6 +5,13 @@
 #include <utility>
 #include <vector>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/lsan_interface.h>
+#define OSTRAK_LEAK_CHECK_AT_END 1
+#endif
+#endif
+
 namespace ostrak {
 
 namespace {
@@ -16,6 +23,11 @@ std::vector<std::function<void()>> g_atEnd;
     for (auto it = g_atEnd.rbegin(); it != g_atEnd.rend(); ++it)
         (*it)();
     std::fflush(nullptr);
+#ifdef OSTRAK_LEAK_CHECK_AT_END
+    // _exit skips the leak check that a sanitizer build runs at exit; what
+    // the frames still on the stack hold counts as reachable.
+    __lsan_do_leak_check();
+#endif
     ::_exit(exitCode);
 }
 } // namespace

@@ -8,7 +8,8 @@
 //
 // In the program (no hook): the functions given to AtProgramEnd run, last
 // registered first, the C streams are flushed and the process terminates with
-// code. EndProgram never returns, and nothing unwinds: no destructor runs,
+// code (a build under AddressSanitizer first looks for leaks, as its normal
+// exit would). EndProgram never returns, and nothing unwinds: no destructor runs,
 // neither of the frames between the event loop and the caller (the action,
 // its waits, the event dispatch inside them, main()) nor of static objects.
 // So no destructor of ours ever runs on a half-unloaded state. Whatever must

@@ -12,6 +12,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/allocator_interface.h>
+#define OSTRAK_UNDER_ASAN 1
+#endif
+#endif
+
 namespace ostrak {
 
 const std::string FolderPrompt = "Where would you like to install Ostrak?";
@@ -37,18 +44,11 @@ long RssKiB() {
     return 0;
 }
 
-long MemoryBoundKiB() {
-    constexpr long Bound = 16 * 1024;
-#if defined(__SANITIZE_ADDRESS__)
-    return Bound + 256 * 1024;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    return Bound + 256 * 1024;
+long MemoryInUseKiB() {
+#ifdef OSTRAK_UNDER_ASAN
+    return static_cast<long>(__sanitizer_get_current_allocated_bytes() / 1024);
 #else
-    return Bound;
-#endif
-#else
-    return Bound;
+    return RssKiB();
 #endif
 }
 
@@ -174,9 +174,9 @@ ProcessResult FaultCase::Installer(const std::string& folder, bool fastClock,
 
 void FaultCase::FastClock(std::function<bool()> before, uint32_t stepMs) {
     StopClock();
-    StartRssKiB_ = PeakRssKiB_ = RssKiB();
+    StartRssKiB_ = PeakRssKiB_ = MemoryInUseKiB();
     QObject::connect(&Clock_, &QTimer::timeout, [this, before, stepMs] {
-        PeakRssKiB_ = std::max(PeakRssKiB_, RssKiB());
+        PeakRssKiB_ = std::max(PeakRssKiB_, MemoryInUseKiB());
         if (!before || before())
             TickControl::Advance(stepMs);
     });

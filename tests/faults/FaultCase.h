@@ -58,7 +58,8 @@ protected:
     ProcessOptions InstallerEnvironment() const;
 
     // While on, every 5 ms the tick counter moves stepMs forward unless
-    // before (when given) answers false; the process's peak RSS is sampled.
+    // before (when given) answers false; the process's peak memory in use
+    // (MemoryInUseKiB) is sampled.
     void FastClock(std::function<bool()> before = {}, uint32_t stepMs = 100);
     void StopClock();
     long RssGrowthKiB() const { return PeakRssKiB_ - StartRssKiB_; }
@@ -77,9 +78,12 @@ private:
 
 // The RSS of this process in KiB.
 long RssKiB();
-// How far the RSS may grow while a server sends without end: a few MiB of
-// buffers; with AddressSanitizer also its quarantine of freed blocks.
-long MemoryBoundKiB();
+// The memory this process holds in KiB: its RSS. Under AddressSanitizer the
+// bytes allocated and not yet freed instead: the sanitizer keeps freed blocks
+// resident in its quarantine (256 MiB by default) and shadows them, so the RSS
+// grows with what was freed, while what a growing buffer holds shows as
+// allocated either way.
+long MemoryInUseKiB();
 // Whether this process may mount file systems (root with the capability).
 bool CanMount();
 

@@ -11,6 +11,12 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define OSTRAK_UNDER_ASAN 1
+#endif
+#endif
+
 using namespace ostrak;
 
 TEST(EndProgram, RealEndTerminatesInsideNestedWaitsWithoutUnwinding) {
@@ -27,6 +33,25 @@ TEST(EndProgram, RealEndTerminatesInsideNestedWaitsWithoutUnwinding) {
     EXPECT_EQ(child.Out, "action starts\ninner routine starts\nexit path\nreleased at end\n");
     // The instance lock went with the program.
     EXPECT_FALSE(QFile::exists(QString::fromStdString(runtime.File("program_end_child.lock"))));
+}
+
+// The real end skips the exit handlers, where a sanitizer build looks for
+// leaks; it looks before ending instead. What the frames still on the stack
+// hold is no leak: the plain run above ends with its own code.
+TEST(EndProgram, RealEndReportsLostMemoryUnderTheSanitizer) {
+    TempDir runtime;
+    const ProcessResult child =
+        RunProcess({PROGRAM_END_CHILD, "leak"},
+                   ProcessOptions().SetEnv("XDG_RUNTIME_DIR", runtime.Path()), 10000);
+    ASSERT_TRUE(child.Ended);
+    EXPECT_EQ(child.Out, "action starts\ninner routine starts\nexit path\nreleased at end\n");
+#ifdef OSTRAK_UNDER_ASAN
+    EXPECT_NE(child.ExitCode, 7);
+    EXPECT_NE(child.Err.find("LeakSanitizer: detected memory leaks"), std::string::npos)
+        << child.Err;
+#else
+    EXPECT_EQ(child.ExitCode, 7) << "without the sanitizer the lost block goes unseen";
+#endif
 }
 
 TEST(EndProgram, HookSeesTheEndInsteadOfTheLoop) {

@@ -24,7 +24,7 @@ struct ErrorEvent {
 
 // Records the events of one socket in order ("Connect", "Data 5",
 // "Progress 3/0", ...). Optional hooks run inside the handlers.
-class Recorder : public CSocketEvents {
+class Recorder final : public CSocketEvents {
 public:
     explicit Recorder(CSocket* s = nullptr) : Socket(s) {
         if (s != nullptr)

@@ -23,19 +23,26 @@ bool IsHostText(const std::string& host) {
 
 } // namespace
 
+bool ParseServerArgument(const char* text, FetchTarget& target, std::string& error) {
+    ServerAddress server;
+    if (!ParseServerAddress(text, server) || !IsHostText(server.Host)) {
+        error = "HOST[:PORT] must be a host name or an IPv4 address, with a port from 1 to 65535";
+        return false;
+    }
+    target = FetchTarget{server.Host, server.Port, ""};
+    return true;
+}
+
 bool ParseFetchArguments(int count, const char* const* args, FetchArguments& out,
                          std::string& error) {
     if (count < 2 || count > 3) {
         error = "expects two or three arguments";
         return false;
     }
-    ServerAddress server;
-    if (!ParseServerAddress(args[0], server) || !IsHostText(server.Host)) {
-        error = "HOST[:PORT] must be a host name or an IPv4 address, with a port from 1 to 65535";
-        return false;
-    }
     FetchArguments parsed;
-    parsed.Target = FetchTarget{server.Host, server.Port, args[1]};
+    if (!ParseServerArgument(args[0], parsed.Target, error))
+        return false;
+    parsed.Target.Path = args[1];
     if (parsed.Target.Path.empty() || parsed.Target.Path[0] != '/') {
         error = "PATH must start with \"/\"";
         return false;

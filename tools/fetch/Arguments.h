@@ -6,7 +6,8 @@
 
 namespace ostrak {
 
-inline constexpr const char* UsageLine = "Usage: ostrak_fetch HOST[:PORT] PATH [FILE]";
+inline constexpr const char* UsageLine = "Usage: ostrak_fetch HOST[:PORT] PATH [FILE]\n"
+                                         "       ostrak_fetch --key KEY HOST[:PORT]";
 
 struct FetchArguments {
     FetchTarget Target;
@@ -21,5 +22,9 @@ struct FetchArguments {
 // FILE is given but empty.
 bool ParseFetchArguments(int count, const char* const* args, FetchArguments& out,
                          std::string& error);
+
+// Reads HOST[:PORT] alone into target (Path stays empty); false, with the
+// reason in error, on the same terms as above.
+bool ParseServerArgument(const char* text, FetchTarget& target, std::string& error);
 
 } // namespace ostrak

@@ -25,9 +25,11 @@ std::string SocketHint(const FrmConnect& form) {
 
 } // namespace
 
-int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream& progress) {
+int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream& progress,
+                BodyObserver* observer) {
     FrmConnect form;
     form.Port = target.Port;
+    form.SetBodyObserver(observer);
     ProgressLine line(progress);
     bool warnedNoLength = false;
     for (int retries = 0;; ++retries) {

@@ -6,6 +6,8 @@
 
 namespace ostrak {
 
+class BodyObserver;
+
 struct FetchTarget {
     std::string Host;
     int32_t Port = 80;
@@ -16,7 +18,9 @@ struct FetchTarget {
 // then polling DownDone / DownFailed / DownPerc, under the installer's
 // no-progress rule (http/StallRule.h). Progress goes to progress.
 // Returns 0 when the file is stored, 1 (with a message on progress) when not.
-int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream& progress);
+// observer, when given, sees the body and may refuse it (http/BodyObserver.h).
+int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream& progress,
+                BodyObserver* observer = nullptr);
 
 // Fetches the body the way the installer fetches its version text
 // (RetrieveHTML: at most 1 MiB, up to 4 attempts of 15 s) and writes it to

@@ -2,6 +2,7 @@
 // installer's own HTTP client, so that publishers can check their server the
 // way the installer will see it.
 #include "Arguments.h"
+#include "CheckRelease.h"
 #include "Fetch.h"
 #include "platform/TerminationCleanup.h"
 
@@ -14,6 +15,7 @@ using namespace ostrak;
 namespace {
 
 const char* const HelpText = R"(Usage: ostrak_fetch HOST[:PORT] PATH [FILE]
+       ostrak_fetch --key KEY HOST[:PORT]
 
 Fetches http://HOST:PORT/PATH (port 80 when none is given) over HTTP/1.0
 exactly as the Ostrak installer does, and reports what went wrong if it fails.
@@ -30,6 +32,14 @@ Without FILE: the body is fetched the way the installer fetches its version
 text (kept in memory, at most 1 MiB; up to 4 attempts of 15 s each, 1 s
 apart) and written to standard output.
 
+With --key: checks a signed release the way an installer built with the
+publisher's public key KEY (base64, as ostrak_release --keygen prints it)
+sees it: fetches /crc/release.manifest and /crc/release.sig, verifies the
+signature, prints the release's serial, then fetches every file the manifest
+lists (into a temporary folder, removed afterwards) and prints "OK" or "BAD"
+with each name, its size and SHA-256 checked while it streams. Exit status 0
+when the signature and every file are good.
+
 Exit status: 0 when fetched, 1 when the fetch failed, 2 for bad arguments.
 )";
 
@@ -40,6 +50,18 @@ int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::cout << HelpText;
         return 0;
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--key") == 0) {
+        FetchTarget target;
+        std::string error;
+        if (argc != 4 || !ParseServerArgument(argv[3], target, error)) {
+            std::cerr << "ostrak_fetch: "
+                      << (argc != 4 ? "--key expects KEY and HOST[:PORT]" : error) << "\n"
+                      << UsageLine << "\n";
+            return 2;
+        }
+        QCoreApplication app(argc, argv);
+        return CheckRelease(target, argv[2], std::cout, std::cerr);
     }
     if (argc < 3 || argc > 4) {
         std::cerr << HelpText;

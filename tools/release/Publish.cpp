@@ -2,6 +2,7 @@
 
 #include "Printable.h"
 #include "ReleaseTree.h"
+#include "Signing.h"
 #include "ToolError.h"
 #include "VerifiedCopy.h"
 #include "WindowsNames.h"
@@ -10,6 +11,7 @@
 #include "filelist/FileName.h"
 #include "platform/Files.h"
 #include "platform/TemporaryFiles.h"
+#include "signature/ReleaseManifest.h"
 
 #include <algorithm>
 #include <array>
@@ -62,9 +64,10 @@ void CheckName(const std::string& path, const std::string& name) {
 
 // Two names that differ only in letter case are one file on Windows; the
 // list and the version page this tool writes count as well.
-void CheckLetterCase(const std::string& dir, const std::vector<std::string>& names) {
+void CheckLetterCase(const std::string& dir, const std::vector<std::string>& names,
+                     const std::vector<std::string>& written) {
     std::map<std::string, std::string> seen;
-    for (const std::string& written : {ListName, VersionPage})
+    for (const std::string& written : written)
         seen.emplace(FoldedCase(written), written + ", which this tool writes,");
     for (const std::string& name : names) {
         const auto [it, fresh] = seen.emplace(FoldedCase(name), name);
@@ -76,7 +79,10 @@ void CheckLetterCase(const std::string& dir, const std::vector<std::string>& nam
 
 // Scans the source folder: the regular files to publish, in byte order of
 // their names. Throws on anything the installer could not use.
-std::vector<std::string> ScanSource(const std::string& dir, std::ostream& err) {
+std::vector<std::string> ScanSource(const std::string& dir, bool signing, std::ostream& err) {
+    std::vector<std::string> written = {ListName, VersionPage};
+    if (signing)
+        written.insert(written.end(), {ManifestName, SignatureName});
     ErrorRecord failure;
     std::vector<Files::DirEntry> entries;
     if (!Files::ListDirectory(dir, entries, &failure))
@@ -94,7 +100,7 @@ std::vector<std::string> ScanSource(const std::string& dir, std::ostream& err) {
         if (!e.IsRegular)
             throw ToolError(path + ": not a regular file (a pipe, socket or device?)");
         CheckName(path, e.Name);
-        if (e.Name == ListName || e.Name == VersionPage) {
+        if (std::find(written.begin(), written.end(), e.Name) != written.end()) {
             err << "ostrak_release: note: " << Printable(path)
                 << " is not copied; a new one is written\n";
             continue;
@@ -106,7 +112,7 @@ std::vector<std::string> ScanSource(const std::string& dir, std::ostream& err) {
             throw ToolError(path + ": is empty; the installer cannot verify an empty file");
         names.push_back(e.Name);
     }
-    CheckLetterCase(dir, names);
+    CheckLetterCase(dir, names, written);
     if (std::find(names.begin(), names.end(), GameExe) == names.end())
         throw ToolError(dir + ": no " + GameExe + " (the version text is its checksum)");
     // The installer fetches the three libraries on every run, by these exact names.
@@ -170,20 +176,29 @@ void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>
     WriteDurably(Files::JoinPath(built.Path(), VersionPage), version);
     WriteDurably(Files::JoinPath(built.Path(), ListName),
                  ListBytes(options.Seed, entries, version));
+    std::string signedNote;
+    if (!options.SigningKeyPem.empty()) {
+        std::vector<std::string> served = names;
+        served.insert(served.end(), {VersionPage, ListName});
+        const uint64_t serial =
+            SignRelease(built.Path(), served, options.SigningKeyPem, NextSerial(places.Target));
+        signedNote = ", signed with serial " + std::to_string(serial);
+    }
     if (!Files::SyncDirectory(built.Path(), &failure))
         throw ToolError("cannot write " + failure.Description);
 
     MoveIntoPlace(built, places);
     out << "Wrote " << Printable(places.Target) << ": " << names.size() << " files, "
         << entries.size() << " listed in " << ListName << " (seed " << int(options.Seed)
-        << "), version text " << version << '\n';
+        << "), version text " << version << signedNote << '\n';
 }
 
 } // namespace
 
 void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err) {
     const ReleasePlaces places = FindReleasePlaces(options.SourceDir, options.OutDir);
-    const std::vector<std::string> names = ScanSource(options.SourceDir, err);
+    const std::vector<std::string> names =
+        ScanSource(options.SourceDir, !options.SigningKeyPem.empty(), err);
     SweepStaleTrees(places);
     const bool outDirCreated = PrepareOutDir(places);
     try {

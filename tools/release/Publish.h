@@ -11,6 +11,9 @@ struct PublishOptions {
     std::string SourceDir;
     std::string OutDir;
     uint8_t Seed = 0; // 1 to 255
+    // The publisher's Ed25519 private key (PEM): when given, the tree also
+    // gets crc/release.manifest and crc/release.sig (Signing.h).
+    std::string SigningKeyPem;
 };
 
 // Checks SOURCE_DIR, OUT_DIR and every name of SourceDir, builds the new

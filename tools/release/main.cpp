@@ -4,6 +4,7 @@
 #include "Dump.h"
 #include "Printable.h"
 #include "Publish.h"
+#include "Signing.h"
 #include "ToolError.h"
 #include "platform/TerminationCleanup.h"
 
@@ -18,6 +19,8 @@ namespace {
 
 const char* const UsageText = R"(Usage:
   ostrak_release SOURCE_DIR OUT_DIR [--seed N]
+  ostrak_release SOURCE_DIR OUT_DIR [--seed N] --sign KEYFILE
+  ostrak_release --keygen KEYFILE
   ostrak_release --dump LIST
   ostrak_release --help
 )";
@@ -64,7 +67,23 @@ optional music.
 Names are printed with every byte that is not printable ASCII (and every
 backslash) shown as \xNN.
 
+Signed releases: an installer built with the publisher's public key takes
+only releases signed with its private key. --keygen KEYFILE makes a key pair:
+the private key goes to KEYFILE (PEM, readable by its owner only; an existing
+file is never overwritten) and the public key is printed as one base64 line,
+for the installer's build (cmake -DOSTRAK_RELEASE_KEY=...). With --sign
+KEYFILE the tree also gets
+  crc/release.manifest  the format line "ostrak-release-manifest 1", a line
+                        "serial N" (seconds since the epoch, always above
+                        the serial of the release it replaces), then one line
+                        per served file: SHA-256 in hex, size, name
+  crc/release.sig       the Ed25519 signature of the manifest, in base64
+both inside the same swap as the rest of the tree. A release.manifest or
+release.sig in SOURCE_DIR is then not copied.
+
 Options:
+  --sign KEYFILE  sign the release with the private key in KEYFILE
+  --keygen KEYFILE  make a new key pair (see above)
   --seed N      mask the list with seed byte N (1 to 255) instead of a
                 random one; the same files and seed give the same list
   --dump LIST   print a release list: its seed, its count, and one line per
@@ -102,8 +121,8 @@ int Run(const std::vector<std::string>& args) {
         return ExitUsage;
     }
     std::vector<std::string> positional;
-    std::string dump;
-    bool dumpGiven = false;
+    std::string dump, signKey, keygen;
+    bool dumpGiven = false, signGiven = false, keygenGiven = false;
     int seed = -1;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -119,6 +138,12 @@ int Run(const std::vector<std::string>& args) {
             seed = ParseSeed(value("--seed"));
         } else if (a.rfind("--seed=", 0) == 0) {
             seed = ParseSeed(a.substr(7));
+        } else if (a == "--sign") {
+            signKey = value("--sign");
+            signGiven = true;
+        } else if (a == "--keygen") {
+            keygen = value("--keygen");
+            keygenGiven = true;
         } else if (a == "--dump") {
             dump = value("--dump");
             dumpGiven = true;
@@ -128,8 +153,14 @@ int Run(const std::vector<std::string>& args) {
             positional.push_back(a);
         }
     }
+    if (keygenGiven) {
+        if (!positional.empty() || seed >= 0 || dumpGiven || signGiven)
+            throw UsageError("--keygen takes only the key file to make (see --help)");
+        std::cout << MakeSigningKey(keygen) << '\n';
+        return 0;
+    }
     if (dumpGiven) {
-        if (!positional.empty() || seed >= 0)
+        if (!positional.empty() || seed >= 0 || signGiven)
             throw UsageError("--dump takes only the list to print (see --help)");
         DumpList(dump, std::cout);
         return 0;
@@ -137,7 +168,8 @@ int Run(const std::vector<std::string>& args) {
     if (positional.size() != 2)
         throw UsageError("expected SOURCE_DIR and OUT_DIR (see --help)");
     PublishOptions options{positional[0], positional[1],
-                           seed >= 0 ? static_cast<uint8_t>(seed) : RandomSeed()};
+                           seed >= 0 ? static_cast<uint8_t>(seed) : RandomSeed(),
+                           signGiven ? ReadSigningKey(signKey) : std::string()};
     Publish(options, std::cout, std::cerr);
     return 0;
 }

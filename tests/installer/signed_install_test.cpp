@@ -1,0 +1,268 @@
+// The install action with a publisher's key: a release signed by the real
+// ostrak_release, served by python's http.server, installed through the
+// window with scripted dialogs. Grouped as: a signed release installs and
+// updates; a file swapped on the server for one with the same CRC-32 is
+// refused; a release that is not signed right ends in "Release not
+// trusted!"; without a key nothing changes.
+#include "InstallerSandbox.h"
+#include "checksum/Crc32.h"
+#include "installer/frmSplash.h"
+#include "platform/Files.h"
+#include "platform/Settings.h"
+#include "platform/TickCount.h"
+#include "platform/widgets/Shape.h"
+#include "support/FolderNames.h"
+#include "support/HttpServers.h"
+#include "support/ScopedEnv.h"
+#include "support/Subprocess.h"
+
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace ostrak;
+
+namespace {
+
+const std::string FolderPrompt = "Where would you like to install Ostrak?";
+const std::string SuccessText = "Installation was a success!\r\n\r\nDo you wish to run Ostrak now?";
+const std::string ErrorText =
+    "Error: Couldn't fetch installation files from the internet!\r\nPlease check your connection, "
+    "and make sure no firewalls are blocking the installer, then try again.";
+const std::string NotTrustedText =
+    "The download was refused: the files on the game's server are not signed by the publisher of "
+    "Ostrak.\r\nNothing more was downloaded. Please try again later.";
+
+// bytes followed by the four bytes that give the whole the CRC-32 of
+// original: the register is run back from the wanted value through four
+// steps, which is what the forger needs to know about CRC-32.
+std::string WithCrcOf(const std::string& bytes, const std::string& original) {
+    uint32_t table[256];
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int k = 0; k < 8; ++k)
+            c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[i] = c;
+    }
+    uint32_t reg = Crc32Update(0xFFFFFFFFu, original.data(), original.size());
+    for (int step = 0; step < 4; ++step) {
+        uint32_t index = 0;
+        while (table[index] >> 24 != reg >> 24)
+            ++index;
+        reg = ((reg ^ table[index]) << 8) | index;
+    }
+    const uint32_t tail = reg ^ Crc32Update(0xFFFFFFFFu, bytes.data(), bytes.size());
+    std::string forged = bytes;
+    for (int k = 0; k < 4; ++k)
+        forged.push_back(static_cast<char>(tail >> (8 * k)));
+    return forged;
+}
+
+class SignedInstall : public InstallerSandbox {
+protected:
+    void SetUp() override {
+        InstallerSandbox::SetUp();
+        Home = Sandbox.File("home");
+        Game = Home + "/Games/Ostrak";
+        Files::MakeFolders(Home + "/Desktop");
+        Files::MakeFolders(Home + "/wine/drive_c/windows/system32");
+        Env.Set("HOME", Home).Set("WINEPREFIX", Home + "/wine");
+        Key = MakeKey("publisher.pem");
+        for (const char* name : {"ostrak.exe", "CGZipLibrary.dll", "gdiplus.dll", "Unzip32.dll"})
+            Source.Write(name, std::string("MZ ") + name);
+        Source.Write("a.pak", "alpha data");
+        Source.Write("b.pak", "bravo data");
+        Publish();
+        Server = std::make_unique<PythonHttpServer>(Served.Path());
+        Env.Set("OSTRAK_SERVER", Server->Address()).Set("OSTRAK_RELEASE_KEY", Key);
+        SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "DoMu", "1");
+    }
+    // A new key pair from the publisher's tool; its public key.
+    std::string MakeKey(const std::string& file) {
+        const ProcessResult r = RunProcess({OSTRAK_RELEASE_BIN, "--keygen", Sandbox.File(file)});
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        return r.Out.substr(0, r.Out.find('\n'));
+    }
+    void Publish() {
+        const ProcessResult r =
+            RunProcess({OSTRAK_RELEASE_BIN, Source.Path(), Served.Path(), "--seed", "9", "--sign",
+                        Sandbox.File("publisher.pem")});
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    }
+    std::string Setting(const char* key) {
+        return GetSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, key,
+                          "<none>");
+    }
+    std::string ServedSerial() {
+        const std::string m = TempDir::Read(Served.File("crc/release.manifest"));
+        const size_t at = m.find("serial ") + 7;
+        return m.substr(at, m.find('\n', at) - at);
+    }
+    std::vector<std::string> Requests() {
+        std::vector<std::string> all = Server->RequestedPaths();
+        std::vector<std::string> fresh(all.begin() + static_cast<long>(Seen), all.end());
+        Seen = all.size();
+        return fresh;
+    }
+    // One run of the action in a fresh window; the last box is answered and
+    // check looks at the window afterwards.
+    void Run(const std::string& lastText, int32_t lastStyle, const std::string& lastTitle,
+             const std::function<void(frmSplash&)>& check = {}) {
+        Dialogs.ExpectInputBox(FolderPrompt, "Install where?", Game, Game)
+            .ExpectMsgBox(lastText, lastStyle, lastTitle, lastStyle == vbCritical ? vbOK : vbNo);
+        RearmProgramEnd();
+        frmSplash w;
+        w.Form_Load();
+        w.Command1_Click();
+        Dialogs.ExpectAllShown();
+        if (check)
+            check(w);
+    }
+    void RunToSuccess() { Run(SuccessText, vbYesNo + vbInformation, "Installation complete!"); }
+    void MoveClockFast() {
+        QObject::connect(&Clock, &QTimer::timeout, [] { TickControl::Advance(100); });
+        Clock.start(5);
+    }
+
+    ScopedEnv Env;
+    TempDir Source, Served;
+    std::unique_ptr<PythonHttpServer> Server;
+    std::string Home, Game, Key;
+    size_t Seen = 0;
+    QTimer Clock;
+};
+
+const std::vector<std::string> Signed = {"/crc/index.php?h=3", "/crc/release.manifest",
+                                         "/crc/release.sig"};
+
+std::vector<std::string> Then(std::vector<std::string> head, const std::vector<std::string>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+TEST_F(SignedInstall, ASignedReleaseInstallsAndUpdates) {
+    RunToSuccess();
+    EXPECT_EQ(EndCount, 1);
+    EXPECT_EQ(Requests(),
+              Then(Signed, {"/crc/dta.lst", "/crc/ostrak.exe", "/crc/a.pak", "/crc/b.pak",
+                            "/crc/CGZipLibrary.dll", "/crc/gdiplus.dll", "/crc/Unzip32.dll"}));
+    for (const char* name : {"dta.lst", "ostrak.exe", "a.pak", "b.pak", "Unzip32.dll"})
+        EXPECT_EQ(TempDir::Read(Game + "/" + name), TempDir::Read(Served.File("crc/") + name));
+    const std::string first = ServedSerial();
+    EXPECT_EQ(Setting("Serial"), first);
+
+    // The same release again (serial equal to the stored one): taken; files
+    // whose CRC-32 matches are not fetched (nor hashed) again.
+    RunToSuccess();
+    EXPECT_EQ(Requests(), Then(Signed, {"/crc/dta.lst"}));
+
+    // An update: a changed data file arrives, the serial moves on.
+    Source.Write("b.pak", "bravo data, patched");
+    Publish();
+    ASSERT_GT(std::stoull(ServedSerial()), std::stoull(first));
+    RunToSuccess();
+    EXPECT_EQ(Requests(), Then(Signed, {"/crc/dta.lst", "/crc/b.pak"}));
+    EXPECT_EQ(TempDir::Read(Game + "/b.pak"), "bravo data, patched");
+    EXPECT_EQ(Setting("Serial"), ServedSerial());
+    EXPECT_EQ(EndCount, 3);
+}
+
+TEST_F(SignedInstall, AFileWithTheSameCrcIsRefusedWhereTheUnsignedInstallerTakesIt) {
+    MoveClockFast(); // the pauses between attempts pass at once
+    const std::string real = TempDir::Read(Served.File("crc/a.pak"));
+    const std::string forged = WithCrcOf("evil code!", real);
+    ASSERT_NE(forged, real);
+    ASSERT_EQ(Crc32Update(0xFFFFFFFFu, forged.data(), forged.size()),
+              Crc32Update(0xFFFFFFFFu, real.data(), real.size()));
+    ASSERT_TRUE(Files::WriteWholeFile(Served.File("crc/a.pak"), forged));
+
+    Run(ErrorText, vbCritical, "Connection error!", [&](frmSplash& w) {
+        EXPECT_EQ(w.FileText(), "Failure (a.pak)!");
+        EXPECT_TRUE(w.Command1->isEnabled());
+        EXPECT_EQ(w.StageText(), w.WelcomeText);
+    });
+    EXPECT_EQ(EndCount, 0);
+    EXPECT_EQ(Requests(), Then(Signed, Then({"/crc/dta.lst", "/crc/ostrak.exe"},
+                                            std::vector<std::string>(11, "/crc/a.pak"))));
+    EXPECT_FALSE(Files::Exists(Game + "/a.pak")); // never in place, not even for a moment
+    EXPECT_EQ(FolderNames(Game), (std::vector<std::string>{"dta.lst", "ostrak.exe"}));
+    EXPECT_EQ(Setting("Serial"), "<none>");
+
+    // Without a key the list's CRC-32 is all there is: the forged file is
+    // taken, and the requests are those of an unsigned release.
+    Env.Set("OSTRAK_RELEASE_KEY", "");
+    RunToSuccess();
+    EXPECT_EQ(Requests(), (std::vector<std::string>{
+                              "/crc/index.php?h=3", "/crc/dta.lst", "/crc/a.pak", "/crc/b.pak",
+                              "/crc/CGZipLibrary.dll", "/crc/gdiplus.dll", "/crc/Unzip32.dll"}));
+    EXPECT_EQ(TempDir::Read(Game + "/a.pak"), forged);
+}
+
+TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched) {
+    MoveClockFast();
+    const std::string manifest = TempDir::Read(Served.File("crc/release.manifest"));
+    const std::string signature = TempDir::Read(Served.File("crc/release.sig"));
+    const std::string otherKey = MakeKey("other.pem");
+    const auto serve = [&](const std::string& m, const std::string& s) {
+        ASSERT_TRUE(Files::WriteWholeFile(Served.File("crc/release.manifest"), m));
+        Files::RemoveFile(Served.File("crc/release.sig"));
+        if (!s.empty()) {
+            ASSERT_TRUE(Files::WriteWholeFile(Served.File("crc/release.sig"), s));
+        }
+    };
+    std::string changed = manifest;
+    changed[changed.find(" 10 a.pak")] = '\t'; // the size field of a.pak, one byte
+    const uint64_t serial = std::stoull(ServedSerial());
+    const struct {
+        const char* What;
+        std::function<void()> Prepare;
+        std::string Why;
+        size_t SignatureRequests;
+    } cases[] = {
+        {"a changed manifest", [&] { serve(changed, signature); },
+         "the signature does not match release.manifest under the publisher's key", 1},
+        {"a wrong key",
+         [&] {
+             serve(manifest, signature);
+             Env.Set("OSTRAK_RELEASE_KEY", otherKey);
+         },
+         "the signature does not match release.manifest under the publisher's key", 1},
+        {"a missing signature",
+         [&] {
+             Env.Set("OSTRAK_RELEASE_KEY", Key);
+             serve(manifest, "");
+         },
+         "no release.sig from the server", 4},
+        {"an older serial",
+         [&] {
+             serve(manifest, signature);
+             SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "Serial",
+                         std::to_string(serial + 1));
+         },
+         "serial " + std::to_string(serial) + " is older than the installed release's " +
+             std::to_string(serial + 1),
+         1},
+    };
+    for (const auto& c : cases) {
+        c.Prepare();
+        Run(NotTrustedText, vbCritical, "Release not trusted!", [&](frmSplash& w) {
+            EXPECT_EQ(w.TrustFailure, c.Why) << c.What;
+            EXPECT_EQ(w.FileText(), "Failure (release.manifest)!") << c.What;
+            EXPECT_TRUE(w.Command1->isEnabled()) << c.What;
+            EXPECT_EQ(w.StageText(), w.WelcomeText) << c.What;
+        });
+        EXPECT_EQ(EndCount, 0) << c.What;
+        EXPECT_EQ(Requests(),
+                  Then({"/crc/index.php?h=3", "/crc/release.manifest"},
+                       std::vector<std::string>(c.SignatureRequests, "/crc/release.sig")))
+            << c.What;
+        EXPECT_TRUE(FolderNames(Game).empty()) << c.What;
+    }
+    // The stored serial itself is the limit: equal to the release's, taken.
+    SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "Serial",
+                std::to_string(serial));
+    RunToSuccess();
+    EXPECT_EQ(EndCount, 1);
+}
+
+} // namespace
