@@ -17,6 +17,10 @@ function(ostrak_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
   target_link_libraries(${name} PUBLIC ${A_DEPS})
   ostrak_warnings(${name})
+  # Coverage for libFuzzer; the harnesses link the fuzzer itself.
+  if(OSTRAK_FUZZ)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
 
 # ostrak_test(NAME SOURCES ... DEPS ... [WIDGETS]): one GoogleTest executable,

@@ -116,7 +116,8 @@ int32_t VariantToLong(const Variant& v) {
     if (!VariantToDouble(v, d))
         Raise(ErrTypeMismatch, RuntimeErrorText(ErrTypeMismatch), "");
     double r = std::nearbyint(d); // halves to even, as the runtime rounds
-    if (r < -2147483648.0 || r > 2147483647.0)
+    // Written so that NaN, which compares false to everything, overflows too.
+    if (!(r >= -2147483648.0 && r <= 2147483647.0))
         Raise(ErrOverflow, RuntimeErrorText(ErrOverflow), "");
     return static_cast<int32_t>(r);
 }

@@ -1,6 +1,7 @@
 // SendData byte images, GetData and PeekData by type code and length.
 #include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 
 #include "SocketTestSupport.h"
 #include "runtime/ErrorRecord.h"
@@ -239,6 +240,49 @@ TEST(GetData, UnreadableMaxLenPassesTheErrorOnUnderItsOwnSource) {
         }
     }
     EXPECT_EQ(p.Socket.BytesReceived(), 3);
+}
+
+TEST(GetData, ArgumentsBeyondWholeNumbersOverflowAndTakeNothing) {
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* Name;
+        Variant Value;
+        int32_t Error; // 0: a whole number (as maxLen: more than there is)
+    };
+    const Case cases[] = {
+        {"largest long", 2147483647.0, 0},
+        {"one past it", 2147483648.0, ErrOverflow},
+        {"a half below rounds up past it", 2147483647.5, ErrOverflow},
+        {"smallest long", -2147483648.0, 0},
+        {"one below it", -2147483649.0, ErrOverflow},
+        {"NaN", std::numeric_limits<double>::quiet_NaN(), ErrOverflow},
+        {"single NaN", std::numeric_limits<float>::quiet_NaN(), ErrOverflow},
+        {"infinity", inf, ErrOverflow},
+        {"minus infinity", -inf, ErrOverflow},
+    };
+    Pair p;
+    p.Receive("abc");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        for (bool asType : {false, true}) {
+            Variant v = std::string("kept");
+            int32_t error = 0;
+            try {
+                if (asType)
+                    p.Socket.PeekData(v, c.Value);
+                else
+                    p.Socket.PeekData(v, int32_t(8), c.Value);
+            } catch (const VbError& e) {
+                error = e.Record.Number;
+                EXPECT_EQ(e.Record.Source, "CSocket.PeekData");
+            }
+            EXPECT_EQ(error, c.Error) << (asType ? "as varType" : "as maxLen");
+            if (error != 0 || !asType) {
+                EXPECT_EQ(v, Variant(std::string(error ? "kept" : "abc")));
+            }
+            EXPECT_EQ(p.Socket.BytesReceived(), 3);
+        }
+    }
 }
 
 TEST(BytesReceived, ReadNotificationsAddUntilGetDataCounts) {
