@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <cerrno>
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,8 +29,18 @@ bool StartDetached(const std::string& program, const QStringList& arguments,
     QProcess process;
     process.setProgram(QFile::decodeName(QByteArray::fromStdString(program)));
     process.setArguments(arguments);
-    // No working folder set: the child inherits ours.
-    if (process.startDetached())
+    // No working folder set: the child inherits ours. An ignored signal stays
+    // ignored through exec, and Qt's detached start runs no code in the
+    // child, so SIGXFSZ (which the programs ignore, so that a write past the
+    // file-size limit fails instead of ending them) is back to its default
+    // while the child is made: the started program gets it as usual.
+    struct sigaction usual {
+    }, ours{};
+    usual.sa_handler = SIG_DFL;
+    ::sigaction(SIGXFSZ, &usual, &ours);
+    const bool started = process.startDetached();
+    ::sigaction(SIGXFSZ, &ours, nullptr);
+    if (started)
         return true;
     // Qt gives the reason as text only ("execv: No such file or directory").
     if (failure != nullptr)
