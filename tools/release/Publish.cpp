@@ -67,8 +67,8 @@ void CheckName(const std::string& path, const std::string& name) {
 void CheckLetterCase(const std::string& dir, const std::vector<std::string>& names,
                      const std::vector<std::string>& written) {
     std::map<std::string, std::string> seen;
-    for (const std::string& written : written)
-        seen.emplace(FoldedCase(written), written + ", which this tool writes,");
+    for (const std::string& name : written)
+        seen.emplace(FoldedCase(name), name + ", which this tool writes,");
     for (const std::string& name : names) {
         const auto [it, fresh] = seen.emplace(FoldedCase(name), name);
         if (!fresh)
