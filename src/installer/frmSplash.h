@@ -40,6 +40,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 class QFrame;
 class QLabel;
@@ -60,6 +61,9 @@ public:
     static constexpr const char* SettingMusic = "DoMu";        // "1" no music, "2" music
     // The serial of the last signed release installed (kept only with a key).
     static constexpr const char* SettingReleaseSerial = "Serial";
+    // The id that the marker in an installation folder the installer owns
+    // holds (FolderOwnership.h); "" for a folder it does not own.
+    static constexpr const char* SettingFolderId = "FolderId";
 
     // Builds the window with every control in place; nothing is read yet.
     frmSplash();
@@ -98,18 +102,27 @@ public:
     void Command2_Click();
     void Command3_Click();
 
-    // Removes the installation folder tree at path. Refuses (removes nothing,
-    // result -1) a path that is empty, relative, the root, the home folder or
-    // a folder containing it, not a folder, or a folder without a regular
-    // file dta.lst at its top. Inside the tree no link is followed (the link
-    // itself goes), and files and folders the owner may not write are made
-    // writable first. A path that is a link to a folder: its contents go,
-    // then the link. Result 0 when all is gone; else the system's error number
-    // of the first item that could not be removed, and the removal stops
-    // there. DeleteFolderTreeFailure then holds the result as Number and, as
-    // Description, why the folder was refused or "<item>: <system's reason>".
+    // Removes the installation at path, exactly as spelt (a blank is part of
+    // a name). Refuses (removes nothing, result -1) a path that is empty,
+    // relative, the root, the home folder or a folder containing it, or not
+    // a folder. A folder the installer owns (FolderOwnership.h: its marker
+    // and the stored SettingFolderId agree) goes whole. From any other
+    // folder, which must hold a regular file dta.lst, only what the installs
+    // placed goes: the entries of that list, dta.lst, ostrak.exe, the two
+    // libraries and temporary files of ours; then the folder, when empty.
+    // The removal never follows a link and never enters another mount or a
+    // folder swapped in meanwhile (FolderTree.h); it changes no file's mode,
+    // and makes folders writable only in an owned tree. A path that is a link
+    // to the folder: its contents go as above, then the link. Result 0 when
+    // the removal ended; DeleteFolderTreeKept then names what stays because
+    // the installer did not place it (the folder first, when it stays). Else
+    // the system's error number of the first item that could not be removed,
+    // and the removal stops there. DeleteFolderTreeFailure then holds the
+    // result as Number and, as Description, why the folder was refused or
+    // "<item>: <system's reason>".
     int32_t DeleteFolderTree(const std::string& path);
     ErrorRecord DeleteFolderTreeFailure;
+    std::vector<std::string> DeleteFolderTreeKept;
 
     // Verified download.
     //
@@ -196,6 +209,10 @@ private:
     // The folder prompt, repeated until an answer is accepted; InstallFolder
     // is then absolute. False when the program ended meanwhile.
     bool AskInstallFolder();
+    // Makes InstallFolder (with its parents) and stores it as "LOC", with
+    // the id of the folder's marker when the installer owns it (it made the
+    // folder or found it empty now, or claimed it at an earlier install).
+    void ClaimInstallFolder();
     // DownloadFile, then the short pause after a file; false when the file
     // is not in place or the program ended.
     bool Fetched(const std::string& name, int16_t step, const std::string& folder,

@@ -7,6 +7,7 @@
 #include "checksum/clsCRC.h"
 #include "filelist/FileListReader.h"
 #include "http/FrmConnect.h"
+#include "installer/FolderOwnership.h"
 #include "installer/ModSkins.h"
 #include "platform/AnsiText.h"
 #include "platform/Dialogs.h"
@@ -94,6 +95,27 @@ bool frmSplash::AskInstallFolder() {
     }
 }
 
+void frmSplash::ClaimInstallFolder() {
+    // Ownership is decided before the folder is made: only a folder that did
+    // not exist, or was empty, becomes the installer's own. A folder claimed
+    // earlier stays owned while its marker and the stored id agree.
+    const bool claim = FolderOwnership::MayClaim(InstallFolder);
+    std::string id = GetSetting(SettingsApplication, SettingsSection, SettingFolderId);
+    if (!claim) {
+        std::string marker;
+        Files::ReadWholeFile(Files::JoinPath(InstallFolder, FolderOwnership::MarkerName), marker);
+        if (GetSetting(SettingsApplication, SettingsSection, SettingInstallFolder) !=
+                InstallFolder ||
+            !FolderOwnership::Proves(marker, id))
+            id.clear();
+    }
+    Files::MakeFolders(InstallFolder);
+    if (claim)
+        id = FolderOwnership::Claim(InstallFolder);
+    SaveSetting(SettingsApplication, SettingsSection, SettingInstallFolder, InstallFolder);
+    SaveSetting(SettingsApplication, SettingsSection, SettingFolderId, id);
+}
+
 bool frmSplash::InstallFailed() {
     // The request given up on last may still be queued or transferring: left
     // loaded, the client would go on fetching it (an endless body into its
@@ -138,8 +160,7 @@ bool frmSplash::RunInstall() {
     if (!AskInstallFolder())
         return false;
 
-    Files::MakeFolders(InstallFolder);
-    SaveSetting(SettingsApplication, SettingsSection, SettingInstallFolder, InstallFolder);
+    ClaimInstallFolder();
 
     SetStageText("Installing: Creating a connection...");
     LoadConnectForm();

@@ -2,14 +2,17 @@
 // tree.
 #include "installer/frmSplash.h"
 
+#include "filelist/FileListReader.h"
+#include "installer/FolderOwnership.h"
 #include "platform/Dialogs.h"
 #include "platform/Environment.h"
 #include "platform/Files.h"
 #include "platform/FolderTree.h"
 #include "platform/Settings.h"
+#include "platform/TemporaryFiles.h"
 #include "runtime/Program.h"
 
-#include <utility>
+#include <iterator>
 #include <vector>
 
 namespace ostrak {
@@ -18,15 +21,10 @@ namespace {
 
 constexpr int32_t Refused = -1;
 constexpr const char* DeleteSource = "frmSplash.DeleteFolderTree";
-// Every installation has the release list at its top.
+// What an install places in the folder besides the listed files.
 constexpr const char* ReleaseListName = "dta.lst";
-
-std::string TrimBlanks(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
+const char* const PlacedFiles[] = {ReleaseListName, "ostrak.exe", "CGZipLibrary.dll",
+                                   "Unzip32.dll"};
 
 // True when inner is outer or lies somewhere below it (both resolved paths).
 bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
@@ -36,51 +34,40 @@ bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
     return inner.compare(0, prefix.size(), prefix) == 0;
 }
 
-// Removes everything in folder (a folder, not a link) and then, when removeFolder, the folder
-// itself. Files and links go while the folder is listed, subfolders afterwards in listing order,
-// depth first; a failure stops everything at once. Returns 0, or the error number of the first item
-// that could not be removed (failure says which and why).
-int32_t RemoveTree(const std::string& folder, bool removeFolder, ErrorRecord& failure) {
-    using namespace FolderTree;
-    // Best effort: should the permissions stay as they are, the listing or a
-    // removal below fails and says why.
-    Files::MakeWritable(folder);
-    std::vector<std::string> names;
-    if (!ListNames(folder, names, &failure))
-        return failure.Number;
-    std::vector<std::string> subfolders;
-    for (const std::string& name : names) {
-        std::string item = Files::JoinPath(folder, name);
-        ItemInfo entry;
-        if (!Inspect(item, entry, &failure))
-            return failure.Number;
-        if (entry.Kind == ItemKind::Folder) {
-            subfolders.push_back(std::move(item));
-            continue;
-        }
-        // A file is made writable before it goes, like a folder. Only the
-        // folder's permissions decide whether it can be removed, so a file
-        // whose mode cannot be changed is removed all the same.
-        Files::MakeWritable(item);
-        if (!RemoveItem(item, &failure))
-            return failure.Number;
-    }
-    for (const std::string& subfolder : subfolders) {
-        if (const int32_t result = RemoveTree(subfolder, true, failure); result != 0)
-            return result;
-    }
-    if (removeFolder && !RemoveEmptyFolder(folder, &failure))
-        return failure.Number;
-    return 0;
+// The names an install placed at the top of folder: the fixed files, the
+// entries of its release list (when it reads whole) and temporary files of
+// ours.
+std::vector<std::string> PlacedNames(const FolderTree::OpenFolder& folder) {
+    std::vector<std::string> names(std::begin(PlacedFiles), std::end(PlacedFiles));
+    std::string bytes;
+    FileListTable list;
+    if (folder.ReadFile(ReleaseListName, MaxFileListBytes, bytes) &&
+        DecodeFileList(bytes, list) == FileListStatus::Read)
+        for (int i = 0; i < list.EntryCount; ++i)
+            if (IsTrue(list.EntryNameSafe[i]))
+                names.push_back(list.EntryNames[i]);
+    std::vector<std::string> present;
+    if (folder.ListNames(present))
+        for (const std::string& name : present)
+            if (Files::IsTemporaryName(name))
+                names.push_back(name);
+    return names;
+}
+
+std::string KeptText(const std::string& folder) {
+    return "\r\n\r\nThe folder \"" + folder +
+           "\" was kept, with the files in it that Ostrak did not place.";
 }
 
 std::string IncompleteText(const std::string& folder, const ErrorRecord& failure) {
     if (failure.Number == Refused)
-        return "Ostrak's settings have been deleted, but nothing was removed from the folder \"" +
-               folder + "\": " + failure.Description + ".";
-    return "Ostrak's settings have been deleted, but the folder \"" + folder +
+        return "Nothing was removed from the folder \"" + folder + "\": " + failure.Description +
+               ". Ostrak's settings have been kept.";
+    return "The folder \"" + folder +
            "\" could not be removed completely. The first item that could not be removed: " +
-           failure.Description + ". What was not removed is still on disk.";
+           failure.Description +
+           ". What was not removed is still on disk, and Ostrak's settings have been kept, so "
+           "that Uninstall can be tried again.";
 }
 
 } // namespace
@@ -96,12 +83,16 @@ void frmSplash::Command2_Click() {
         SetBusy(VbFalse);
         return;
     }
-    DeleteSetting(SettingsApplication, SettingsSection);
     const int32_t result = DeleteFolderTree(InstallFolder);
+    // The settings go once the removal has ended; a refused folder, or one
+    // that could not be removed, keeps them, so that Uninstall can try again.
+    if (result == 0)
+        DeleteSetting(SettingsApplication, SettingsSection);
     // Not busy before the exit path: a busy window refuses to be unloaded.
     SetBusy(VbFalse);
     if (result == 0)
-        MsgBox("Ostrak and all it's components have been deleted. Thank you, and come again!",
+        MsgBox("Ostrak and all it's components have been deleted. Thank you, and come again!" +
+                   (DeleteFolderTreeKept.empty() ? std::string() : KeptText(InstallFolder)),
                vbInformation + vbOKOnly, "Uninstall complete.");
     else
         MsgBox(IncompleteText(InstallFolder, DeleteFolderTreeFailure), vbExclamation + vbOKOnly,
@@ -112,14 +103,19 @@ void frmSplash::Command2_Click() {
 }
 
 int32_t frmSplash::DeleteFolderTree(const std::string& path) {
-    using namespace FolderTree;
     DeleteFolderTreeFailure.Clear();
+    DeleteFolderTreeKept.clear();
     const auto refuse = [this](const char* why) {
         DeleteFolderTreeFailure = ErrorRecord{Refused, why, DeleteSource};
         return Refused;
     };
+    const auto failed = [this] {
+        DeleteFolderTreeFailure.Source = DeleteSource;
+        return DeleteFolderTreeFailure.Number;
+    };
 
-    std::string folder = TrimBlanks(path);
+    // The path exactly as stored: a blank at either end belongs to the name.
+    std::string folder = path;
     if (folder.empty())
         return refuse("no folder was given");
     if (folder.front() != Files::Separator())
@@ -127,11 +123,10 @@ int32_t frmSplash::DeleteFolderTree(const std::string& path) {
     while (folder.size() > 1 && folder.back() == Files::Separator())
         folder.pop_back();
 
-    // The checks look at the folder the path leads to, through any links.
+    // The checks look at the folder the path leads to, through any links; the
+    // removal then works on the folder opened at exactly that place.
     std::string real;
-    ItemInfo realInfo;
-    if (!Files::RealPath(folder, real) || !Inspect(real, realInfo) ||
-        realInfo.Kind != ItemKind::Folder)
+    if (!Files::RealPath(folder, real) || !Files::IsDirectory(real))
         return refuse("it is not an existing folder");
     if (real == std::string(1, Files::Separator()))
         return refuse("it is the root folder");
@@ -140,21 +135,58 @@ int32_t frmSplash::DeleteFolderTree(const std::string& path) {
         home = HomeFolder();
     if (IsSameOrBelow(home, real))
         return refuse("it is your home folder or contains it");
-    ItemInfo list;
-    if (!Inspect(Files::JoinPath(real, ReleaseListName), list) ||
-        list.Kind != ItemKind::RegularFile)
-        return refuse("it is not an Ostrak installation (there is no file dta.lst in it)");
+    FolderTree::OpenFolder top;
+    if (!top.Open(real, &DeleteFolderTreeFailure))
+        return failed();
 
-    // A link to the installation: what is inside goes, then the link; the
-    // folder it points to stays.
-    ItemInfo given;
-    const bool isLink = Inspect(folder, given) && given.Kind == ItemKind::Link;
-    int32_t result = RemoveTree(real, !isLink, DeleteFolderTreeFailure);
-    if (result == 0 && isLink && !RemoveItem(folder, &DeleteFolderTreeFailure))
-        result = DeleteFolderTreeFailure.Number;
-    if (result != 0)
-        DeleteFolderTreeFailure.Source = DeleteSource;
-    return result;
+    std::string marker;
+    const bool owned =
+        top.ReadFile(FolderOwnership::MarkerName, 64, marker) &&
+        FolderOwnership::Proves(marker,
+                                GetSetting(SettingsApplication, SettingsSection, SettingFolderId));
+    std::vector<std::string> kept;
+    if (owned) {
+        // The marker goes last, so that a removal that stops halfway leaves
+        // the folder provably ours for the next try.
+        top.OwnsModes = true;
+        const std::vector<std::string> marked{FolderOwnership::MarkerName};
+        if (!top.RemoveContents(marked, kept, &DeleteFolderTreeFailure) ||
+            top.RemoveEntry(FolderOwnership::MarkerName, &DeleteFolderTreeFailure) ==
+                FolderTree::OpenFolder::Outcome::Failed)
+            return failed();
+    } else {
+        std::string list;
+        if (!top.ReadFile(ReleaseListName, 1, list))
+            return refuse("it is not an Ostrak installation (there is no file dta.lst in it)");
+        for (const std::string& name : PlacedNames(top))
+            if (top.RemoveEntry(name, &DeleteFolderTreeFailure) ==
+                FolderTree::OpenFolder::Outcome::Failed)
+                return failed();
+        std::vector<std::string> left;
+        if (!top.ListNames(left, &DeleteFolderTreeFailure))
+            return failed();
+        for (const std::string& name : left)
+            kept.push_back(Files::JoinPath(real, name));
+    }
+    if (!kept.empty()) {
+        DeleteFolderTreeKept.push_back(real);
+        DeleteFolderTreeKept.insert(DeleteFolderTreeKept.end(), kept.begin(), kept.end());
+        return 0;
+    }
+    // A link to the installation: the link goes and the folder it leads to
+    // stays (empty); the link alone, never what stands at its place should it
+    // have been replaced by a folder.
+    std::string parent;
+    FolderTree::OpenFolder holder;
+    const bool isLink = Files::RealPath(Files::ParentFolder(folder), parent) &&
+                        Files::JoinPath(parent, Files::BaseName(folder)) != real;
+    if (!isLink)
+        return top.RemoveSelf(&DeleteFolderTreeFailure) ? 0 : failed();
+    if (holder.Open(parent, &DeleteFolderTreeFailure) &&
+        holder.RemoveEntry(Files::BaseName(folder), &DeleteFolderTreeFailure) !=
+            FolderTree::OpenFolder::Outcome::Failed)
+        return 0;
+    return failed();
 }
 
 } // namespace ostrak

@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h> // renameat2
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -178,11 +179,30 @@ bool SyncDirectory(const std::string& path, ErrorRecord* failure) {
 }
 
 std::string Dir(const std::string& path) {
-    struct stat st {};
-    if (path.empty() || path.back() == '/' || ::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+    struct stat st {
+    }, own{};
+    if (path.empty() || path.back() == '/' || ::stat(path.c_str(), &st) != 0 ||
+        S_ISDIR(st.st_mode) || ::lstat(path.c_str(), &own) != 0)
         return "";
     const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string asked = slash == std::string::npos ? path : path.substr(slash + 1);
+    // A folder that ignores letter case finds "unzip32.dll" for "Unzip32.dll":
+    // the name as the folder holds it is the entry with the asked name, else
+    // the entry of that same item whose name differs only in case.
+    DIR* dir = ::opendir(ParentFolder(path).c_str());
+    if (dir == nullptr)
+        return asked;
+    std::string spelt;
+    while (const dirent* e = ::readdir(dir)) {
+        if (asked == e->d_name) {
+            spelt = asked;
+            break;
+        }
+        if (spelt.empty() && e->d_ino == own.st_ino && ::strcasecmp(e->d_name, asked.c_str()) == 0)
+            spelt = e->d_name;
+    }
+    ::closedir(dir);
+    return spelt;
 }
 
 bool MakeWritable(const std::string& path, ErrorRecord* failure) {

@@ -1,14 +1,23 @@
 #pragma once
-// The file-system calls that removing a folder tree needs beyond Files.h,
-// none of which ever follows a symbolic link: what a path is, the names in a
-// folder, and removing one item. (Making an item removable is
-// Files::MakeWritable, resolving a path Files::RealPath.)
+// Removing things from a folder tree so that no link, rename or mount placed
+// inside it, before or while it is removed, can lead the removal anywhere
+// else.
 //
-// Paths are byte strings, passed to the OS unchanged. Nothing here raises:
-// each call returns false on failure and, when failure is given, fills it
-// as Files.h does, with Source = "FolderTree.<call>".
+// An OpenFolder holds the folder open; every call works relative to that
+// handle, never by path, so the folder's own path may change meanwhile
+// without effect. A link is removed, never followed, at every depth. A
+// folder is entered only when it is the very folder that was listed (same
+// device and inode) and lies on the same mount as the top, so a bind mount
+// or a folder swapped in from elsewhere is left alone. No file's mode is
+// ever changed; a folder is made writable (through its handle) only when the
+// removal may (OwnsModes) and the folder belongs to this user.
+//
+// Paths and names are byte strings, passed to the OS unchanged. Nothing here
+// raises: each call returns false on failure and, when failure is given,
+// fills it as Files.h does, with Source = "FolderTree.<call>".
 #include "runtime/ErrorRecord.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,25 +26,56 @@ namespace ostrak {
 
 namespace FolderTree {
 
-enum class ItemKind { Folder, RegularFile, Link, Other };
+class OpenFolder {
+public:
+    OpenFolder() = default;
+    ~OpenFolder();
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
 
-struct ItemInfo {
-    ItemKind Kind = ItemKind::Other;
-    uint32_t Mode = 0; // permission bits (07777)
+    // Opens the folder at path, an absolute path without links, "." or ".."
+    // (Files::RealPath). It is walked one folder at a time from the root
+    // without following a link, so a link put anywhere along it since it was
+    // resolved and checked makes Open fail (ELOOP or ENOTDIR) instead of
+    // opening some other folder.
+    bool Open(const std::string& path, ErrorRecord* failure = nullptr);
+    const std::string& Path() const { return Path_; }
+
+    // Whether the removals below may make a folder of this user writable
+    // (off: a folder that refuses a removal makes it fail).
+    bool OwnsModes = false;
+
+    // The names in the folder without "." and "..", in the order the system
+    // lists them (hidden names included).
+    bool ListNames(std::vector<std::string>& out, ErrorRecord* failure = nullptr) const;
+    // Reads the regular file name (not a link): its first limit bytes.
+    bool ReadFile(const std::string& name, size_t limit, std::string& out,
+                  ErrorRecord* failure = nullptr) const;
+
+    // What happened to one name handed to Remove.
+    enum class Outcome { Removed, Absent, Kept, Failed };
+    // Removes the entry name when it is not a folder (a link itself, never
+    // its target). A folder, or a mount point, is Kept.
+    Outcome RemoveEntry(const std::string& name, ErrorRecord* failure = nullptr) const;
+    // Removes everything in the folder but the names in keepNames (at the top
+    // only): files and links while the folder is listed, subfolders after
+    // it, depth first, each folder last. A folder that is another mount, or
+    // that is not the one listed, is not entered and is Kept (its path added
+    // to kept). The first item that cannot be removed stops the removal:
+    // false, with that item in failure.
+    bool RemoveContents(const std::vector<std::string>& keepNames, std::vector<std::string>& kept,
+                        ErrorRecord* failure = nullptr) const;
+    // Removes the folder itself, when it is empty and its path still names it.
+    bool RemoveSelf(ErrorRecord* failure = nullptr) const;
+
+    void Close();
+
+private:
+    int Fd_ = -1;
+    int ParentFd_ = -1;
+    uint64_t Device_ = 0, Inode_ = 0, Mount_ = 0;
+    std::string Path_;
 };
-
-// What path itself is (a link is reported as a link, never followed).
-bool Inspect(const std::string& path, ItemInfo& out, ErrorRecord* failure = nullptr);
-
-// The names in a folder without "." and "..", in the order the system lists
-// them (hidden names included). The folder itself must not be a link.
-bool ListNames(const std::string& folder, std::vector<std::string>& out,
-               ErrorRecord* failure = nullptr);
-
-// Removes one item that is not a folder (a link itself, not its target).
-bool RemoveItem(const std::string& path, ErrorRecord* failure = nullptr);
-// Removes an empty folder.
-bool RemoveEmptyFolder(const std::string& path, ErrorRecord* failure = nullptr);
 
 } // namespace FolderTree
 

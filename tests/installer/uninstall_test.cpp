@@ -2,6 +2,8 @@
 // folder tree on disk and the exit path.
 #include "InstallerSandbox.h"
 
+#include "filelist/FileListWriter.h"
+#include "installer/FolderOwnership.h"
 #include "installer/frmSplash.h"
 #include "platform/Settings.h"
 #include "runtime/Program.h"
@@ -27,7 +29,8 @@ const std::string Confirm = "Are you sure you wish to eredicate any trace of Ost
                             "computer?\r\nThis cannot be undone!";
 const std::string Complete =
     "Ostrak and all it's components have been deleted. Thank you, and come again!";
-const std::string Settings = "Ostrak's settings have been deleted, but ";
+const std::string Kept = "\r\n\r\nThe folder \"";
+const std::string KeptEnd = "\" was kept, with the files in it that Ostrak did not place.";
 
 fs::perms Mode(const std::string& path) {
     return fs::symlink_status(path).permissions();
@@ -62,9 +65,14 @@ protected:
         if (answer == vbYes)
             Dialogs.ExpectMsgBox(text, style, title, vbOK, [this] {
                 EXPECT_EQ(Window->Busy, VbFalse);
-                EXPECT_EQ(GetSetting(App, Section, "DoMu", "gone"), "gone");
                 EXPECT_EQ(EndCount, Ends);
             });
+    }
+    // Marks folder as made by the installer, as an install that made it does.
+    void Own(const std::string& folder) {
+        const std::string id = FolderOwnership::Claim(folder);
+        ASSERT_FALSE(id.empty());
+        ASSERT_TRUE(SaveSetting(App, Section, frmSplash::SettingFolderId, id));
     }
     // Stores folder and a music choice, starts a fresh program's window and clicks Uninstall.
     void Run(const std::string& folder) {
@@ -77,11 +85,11 @@ protected:
         Window->show();
         Window->Command2->click();
     }
-    void ExpectEnded() {
+    void ExpectEnded(bool settingsKept = false) {
         Dialogs.ExpectAllShown();
         EXPECT_EQ(EndCount, Ends + 1);
         EXPECT_FALSE(Window->isVisible());
-        EXPECT_EQ(GetSetting(App, Section, "LOC", "gone"), "gone");
+        EXPECT_EQ(GetSetting(App, Section, "LOC", "gone") == "gone", !settingsKept);
     }
     std::unique_ptr<frmSplash> Window;
     int Ends = 0;
@@ -96,6 +104,7 @@ TEST_F(Uninstall, NoKeepsAllThenYesRemovesTheTreeButNothingALinkLeadsTo) {
     fs::create_symlink(Sandbox.File("outside/keep.txt"), inst + "/keep-link");
     for (const char* ro : {"ro.dat", "music/a/b/deep.ogg", "music/a/b", "music/a", "music"})
         ::chmod((inst + "/" + ro).c_str(), 0555);
+    Own(inst);
     const auto before = Tree();
     Plan(vbNo);
     Run(inst);
@@ -111,8 +120,7 @@ TEST_F(Uninstall, NoKeepsAllThenYesRemovesTheTreeButNothingALinkLeadsTo) {
     EXPECT_EQ(Tree(), (std::set<std::string>{"Games", "outside", "outside/keep.txt",
                                              "outside/ro-elsewhere"}));
     EXPECT_EQ(TempDir::Read(Sandbox.File("outside/keep.txt")), "outside/keep.txt");
-    EXPECT_EQ(Mode(Sandbox.File("outside/ro-elsewhere")),
-              fs::perms(0755)); // made writable, then unlinked
+    EXPECT_EQ(Mode(Sandbox.File("outside/ro-elsewhere")), fs::perms(0555)); // no mode changed
     ExpectEnded();
 }
 
@@ -131,6 +139,7 @@ TEST_F(Uninstall, AnEndWhileAskingLeavesAllAsItWas) {
 TEST_F(Uninstall, AnInstallFolderThatIsALinkLosesItsContentsThenTheLink) {
     Make({"real/dta.lst", "real/maps/deep/m2.map", "Games/"});
     fs::create_directory_symlink(Sandbox.File("real"), Sandbox.File("Games/Ostrak"));
+    Own(Sandbox.File("real"));
     Plan(vbYes, Complete, vbInformation + vbOKOnly, "Uninstall complete.");
     Run(Sandbox.File("Games/Ostrak/"));
     EXPECT_EQ(Tree(), (std::set<std::string>{"Games", "real"}));
@@ -163,13 +172,13 @@ TEST_F(Uninstall, WhatIsNotAnInstallationIsRefusedAndToldSo) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Folder);
         Plan(vbYes,
-             Settings + "nothing was removed from the folder \"" + row.Folder + "\": " + row.Why +
-                 ".",
+             "Nothing was removed from the folder \"" + row.Folder + "\": " + row.Why +
+                 ". Ostrak's settings have been kept.",
              vbExclamation + vbOKOnly, "Uninstall incomplete");
         Run(row.Folder);
         EXPECT_EQ(Window->DeleteFolderTreeFailure.Number, -1);
         EXPECT_EQ(Tree(), before);
-        ExpectEnded();
+        ExpectEnded(true);
     }
     // One step past the limits: below the home folder, and a name that only begins like it.
     Make({"home/Games/Ostrak/dta.lst", "hom/dta.lst"});
@@ -187,6 +196,7 @@ TEST_F(Uninstall, AnItemThatCannotGoStopsTheRemovalAndIsNamed) {
     const std::string stuck = fs::canonical(Sandbox.File("Ostrak/a/b/stuck.dat"));
     if (RunProcess({"/usr/bin/chattr", "+i", stuck}).ExitCode != 0)
         GTEST_SKIP() << "chattr +i is not supported here";
+    Own(Sandbox.File("Ostrak"));
     struct Unlock {
         std::string Path;
         ~Unlock() { RunProcess({"/usr/bin/chattr", "-i", Path}); }
@@ -194,17 +204,72 @@ TEST_F(Uninstall, AnItemThatCannotGoStopsTheRemovalAndIsNamed) {
     ::chmod(Sandbox.File("Ostrak/a/b").c_str(), 0555);
     ::chmod(Sandbox.File("Ostrak/a").c_str(), 0500);
     Plan(vbYes,
-         Settings + "the folder \"" + Sandbox.File("Ostrak") +
+         "The folder \"" + Sandbox.File("Ostrak") +
              "\" could not be removed completely. The first item that could not be removed: " +
-             stuck + ": Operation not permitted. What was not removed is still on disk.",
+             stuck +
+             ": Operation not permitted. What was not removed is still on disk, and Ostrak's "
+             "settings have been kept, so that Uninstall can be tried again.",
          vbExclamation + vbOKOnly, "Uninstall incomplete");
     Run(Sandbox.File("Ostrak"));
     EXPECT_EQ(Window->DeleteFolderTreeFailure.Number, EPERM);
-    EXPECT_EQ(Tree(),
-              (std::set<std::string>{"Ostrak", "Ostrak/a", "Ostrak/a/b", "Ostrak/a/b/stuck.dat"}));
+    EXPECT_EQ(Tree(), (std::set<std::string>{"Ostrak", "Ostrak/.ostrak-folder-id", "Ostrak/a",
+                                             "Ostrak/a/b", "Ostrak/a/b/stuck.dat"}));
     EXPECT_EQ(Mode(Sandbox.File("Ostrak/a")), fs::perms(0700));
     EXPECT_EQ(Mode(Sandbox.File("Ostrak/a/b")), fs::perms(0755));
-    ExpectEnded();
+    ExpectEnded(true);
+}
+
+} // namespace
+
+namespace {
+
+// A folder the installer did not make loses exactly what the installs placed
+// there, whatever else it holds; the player's files stay byte for byte, and
+// the box says that the folder was kept. A marker copied along with a folder
+// proves nothing without the stored id, and a trailing blank is part of the
+// folder's name.
+TEST_F(Uninstall, AFolderTheInstallerDidNotMakeKeepsThePlayersFiles) {
+    const std::string list =
+        EncodeFileList(7, {{"a.pak", 1}, {"Music2.ogg", 2}, {"ostrak.exe/", 3}, {"saves", 4}});
+    const struct {
+        std::string Folder;
+        bool Marked; // a marker whose id is not the stored one
+        std::set<std::string> Left;
+    } rows[] = {
+        {"Games", false, {"Games", "Games/notes.txt", "Games/saves", "Games/saves/slot1"}},
+        {"Games",
+         true,
+         {"Games", "Games/.ostrak-folder-id", "Games/notes.txt", "Games/saves",
+          "Games/saves/slot1"}},
+        {"Ostrak2 ",
+         false,
+         {"Ostrak2 ", "Ostrak2 /notes.txt", "Ostrak2 /saves", "Ostrak2 /saves/slot1", "Ostrak2",
+          "Ostrak2/dta.lst"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Folder);
+        const std::string folder = Sandbox.File(row.Folder);
+        Make({row.Folder + "/notes.txt", row.Folder + "/saves/slot1", row.Folder + "/a.pak",
+              row.Folder + "/Music2.ogg", row.Folder + "/ostrak.exe", row.Folder + "/Unzip32.dll",
+              row.Folder + "/CGZipLibrary.dll", row.Folder + "/.ostrak-part-Ab12Cd",
+              row.Folder + "/.ostrak-part-x", "Ostrak2/dta.lst"});
+        Sandbox.Write(row.Folder + "/dta.lst", list);
+        if (row.Marked) {
+            Own(folder);
+            ASSERT_TRUE(SaveSetting(App, Section, frmSplash::SettingFolderId, "0123"));
+        }
+        Plan(vbYes, Complete + Kept + folder + KeptEnd, vbInformation + vbOKOnly,
+             "Uninstall complete.");
+        Run(folder);
+        EXPECT_EQ(Window->DeleteFolderTreeFailure.Number, 0);
+        std::set<std::string> left = row.Left;
+        left.insert({"Ostrak2", "Ostrak2/dta.lst", row.Folder + "/.ostrak-part-x"});
+        EXPECT_EQ(Tree(), left);
+        EXPECT_EQ(TempDir::Read(folder + "/notes.txt"), row.Folder + "/notes.txt");
+        EXPECT_EQ(TempDir::Read(folder + "/saves/slot1"), row.Folder + "/saves/slot1");
+        ExpectEnded();
+        fs::remove_all(folder);
+    }
 }
 
 } // namespace

@@ -193,21 +193,27 @@ TEST(FolderTree, FailuresCarryNumberReasonAndSource) {
     TempDir dir;
     const std::string missing = dir.File("missing");
     const std::string file = dir.Write("file", "abc");
-    FolderTree::ItemInfo info;
-    std::vector<std::string> names;
+    const std::string folder = dir.File("folder");
+    ::mkdir(folder.c_str(), 0755);
+    ::symlink(folder.c_str(), dir.File("link").c_str());
+    FolderTree::OpenFolder opened, top;
+    ASSERT_TRUE(top.Open(folder));
+    std::string bytes;
     Files::TemporaryFolder temporary;
     const struct {
         std::function<bool(ErrorRecord*)> call;
         ErrorRecord expected;
     } cases[] = {
-        {[&](ErrorRecord* e) { return FolderTree::Inspect(missing, info, e); },
-         Failed("FolderTree.Inspect", missing, ENOENT)},
-        {[&](ErrorRecord* e) { return FolderTree::ListNames(file, names, e); },
-         Failed("FolderTree.ListNames", file, ENOTDIR)},
-        {[&](ErrorRecord* e) { return FolderTree::RemoveItem(missing, e); },
-         Failed("FolderTree.RemoveItem", missing, ENOENT)},
-        {[&](ErrorRecord* e) { return FolderTree::RemoveEmptyFolder(file, e); },
-         Failed("FolderTree.RemoveEmptyFolder", file, ENOTDIR)},
+        {[&](ErrorRecord* e) { return opened.Open(missing, e); },
+         Failed("FolderTree.Open", missing, ENOENT)},
+        {[&](ErrorRecord* e) { return opened.Open(file, e); },
+         Failed("FolderTree.Open", file, ENOTDIR)},
+        {[&](ErrorRecord* e) { return opened.Open(dir.File("link"), e); },
+         Failed("FolderTree.Open", dir.File("link"), ENOTDIR)},
+        {[&](ErrorRecord* e) { return opened.Open(dir.File("link/x"), e); },
+         Failed("FolderTree.Open", dir.File("link/x"), ENOTDIR)},
+        {[&](ErrorRecord* e) { return top.ReadFile("none", 9, bytes, e); },
+         Failed("FolderTree.ReadFile", folder + "/none", ENOENT)},
         {[&](ErrorRecord* e) { return temporary.Create(missing, e); },
          Failed("TemporaryFolder.Create", missing, ENOENT)},
         {[&](ErrorRecord* e) { return Files::RemoveStaleTemporaries(missing, e) >= 0; },
