@@ -10,6 +10,7 @@
 #include "platform/Settings.h"
 #include "platform/TickCount.h"
 #include "platform/widgets/Shape.h"
+#include "support/FolderNames.h"
 #include "support/HttpServers.h"
 #include "support/ScriptedHttpPeer.h"
 #include "support/Subprocess.h"
@@ -105,6 +106,22 @@ protected:
         if (check)
             check(w);
     }
+    // Uninstalls in a fresh window; the last box's text ends in kept.
+    void Uninstall(const std::string& kept) {
+        RearmProgramEnd();
+        Dialogs
+            .ExpectMsgBox("Are you sure you wish to eredicate any trace of Ostrak on your "
+                          "computer?\r\nThis cannot be undone!",
+                          vbYesNo + vbQuestion, "Are you sure?", vbYes)
+            .ExpectMsgBox("Ostrak and all it's components have been deleted. Thank you, and "
+                          "come again!" +
+                              kept,
+                          vbInformation + vbOKOnly, "Uninstall complete.", vbOK);
+        frmSplash w;
+        w.Form_Load();
+        w.Command2_Click();
+        Dialogs.ExpectAllShown();
+    }
     void MoveClockFast() {
         QObject::connect(&Clock, &QTimer::timeout, [] { TickControl::Advance(100); });
         Clock.start(5);
@@ -178,6 +195,24 @@ TEST_F(InstallFlow, FirstInstallRerunAndRepair) {
     EXPECT_EQ(TempDir::Read(Game + "/Music2.ogg"), "louder music");
     EXPECT_EQ(TempDir::Read(Game + "/a.pak"), "alpha data");
     EXPECT_EQ(EndCount, 3);
+
+    // The folder the install made goes whole, what the player put there too.
+    WriteFile(Game + "/saves.dat", "slot 1");
+    Uninstall("");
+    EXPECT_FALSE(Files::Exists(Game));
+    // A folder the player had (its name ends in a blank) keeps the player's file.
+    const std::string mine = Home + "/Mine ";
+    Files::MakeFolders(mine);
+    WriteFile(mine + "/notes.txt", "my notes");
+    Dialogs.ExpectMsgBox(MusicText, vbYesNo, "Download music?", vbNo)
+        .ExpectInputBox(FolderPrompt, "Install where?", Game, mine)
+        .ExpectMsgBox(SuccessText, vbYesNo + vbInformation, "Installation complete!", vbNo);
+    Run();
+    EXPECT_EQ(Setting("LOC"), mine);
+    Uninstall("\r\n\r\nThe folder \"" + mine +
+              "\" was kept, with the files in it that Ostrak did not place.");
+    EXPECT_EQ(FolderNames(mine, Depth::Tree), std::vector<std::string>{"notes.txt"});
+    EXPECT_EQ(TempDir::Read(mine + "/notes.txt"), "my notes");
 }
 
 TEST_F(InstallFlow, MusicIsAskedOnceAndOnlyLowerCaseMusicIsSkipped) {
