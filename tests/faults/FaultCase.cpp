@@ -1,5 +1,6 @@
 #include "faults/FaultCase.h"
 
+#include "installer/FolderOwnership.h"
 #include "platform/Files.h"
 #include "platform/TemporaryFiles.h"
 #include "platform/TickCount.h"
@@ -189,7 +190,9 @@ void FaultCase::StopClock() {
 }
 
 std::vector<std::string> FaultCase::Names(const std::string& folder) {
-    return FolderNames(folder);
+    std::vector<std::string> names = FolderNames(folder);
+    std::erase(names, FolderOwnership::MarkerName);
+    return names;
 }
 
 std::vector<std::string> FaultCase::Temporaries(const std::string& folder) {

@@ -26,7 +26,8 @@ extern const std::string ErrorText;
 
 class FaultCase : public InstallerSandbox {
 public:
-    // The names in folder, and those of our temporary files among them.
+    // The names in folder but the installer's ownership marker, and those of
+    // our temporary files among them.
     static std::vector<std::string> Names(const std::string& folder);
     static std::vector<std::string> Temporaries(const std::string& folder);
 

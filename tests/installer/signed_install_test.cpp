@@ -185,7 +185,8 @@ TEST_F(SignedInstall, AFileWithTheSameCrcIsRefusedWhereTheUnsignedInstallerTakes
     EXPECT_EQ(Requests(), Then(Signed, Then({"/crc/dta.lst", "/crc/ostrak.exe"},
                                             std::vector<std::string>(11, "/crc/a.pak"))));
     EXPECT_FALSE(Files::Exists(Game + "/a.pak")); // never in place, not even for a moment
-    EXPECT_EQ(FolderNames(Game), (std::vector<std::string>{"dta.lst", "ostrak.exe"}));
+    EXPECT_EQ(FolderNames(Game),
+              (std::vector<std::string>{".ostrak-folder-id", "dta.lst", "ostrak.exe"}));
     EXPECT_EQ(Setting("Serial"), "<none>");
 
     // Without a key the list's CRC-32 is all there is: the forged file is
@@ -256,7 +257,7 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
                   Then({"/crc/index.php?h=3", "/crc/release.manifest"},
                        std::vector<std::string>(c.SignatureRequests, "/crc/release.sig")))
             << c.What;
-        EXPECT_TRUE(FolderNames(Game).empty()) << c.What;
+        EXPECT_EQ(FolderNames(Game), std::vector<std::string>{".ostrak-folder-id"}) << c.What;
     }
     // The stored serial itself is the limit: equal to the release's, taken.
     SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "Serial",
