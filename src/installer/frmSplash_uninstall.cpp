@@ -86,8 +86,15 @@ void frmSplash::Command2_Click() {
     const int32_t result = DeleteFolderTree(InstallFolder);
     // The settings go once the removal has ended; a refused folder, or one
     // that could not be removed, keeps them, so that Uninstall can try again.
-    if (result == 0)
+    // The serial of the last signed release stays: a later install must never
+    // take an older release than the one this computer already had.
+    if (result == 0) {
+        const std::string serial =
+            GetSetting(SettingsApplication, SettingsSection, SettingReleaseSerial);
         DeleteSetting(SettingsApplication, SettingsSection);
+        if (!serial.empty())
+            SaveSetting(SettingsApplication, SettingsSection, SettingReleaseSerial, serial);
+    }
     // Not busy before the exit path: a busy window refuses to be unloaded.
     SetBusy(VbFalse);
     if (result == 0)

@@ -116,7 +116,9 @@ TEST_F(Uninstall, NoKeepsAllThenYesRemovesTheTreeButNothingALinkLeadsTo) {
     EXPECT_EQ(EndCount, 0);
 
     Plan(vbYes, Complete, vbInformation + vbOKOnly, "Uninstall complete.");
+    ASSERT_TRUE(SaveSetting(App, Section, frmSplash::SettingReleaseSerial, "1796652190"));
     Window->Command2->click();
+    EXPECT_EQ(GetSetting(App, Section, frmSplash::SettingReleaseSerial), "1796652190");
     EXPECT_EQ(Tree(), (std::set<std::string>{"Games", "outside", "outside/keep.txt",
                                              "outside/ro-elsewhere"}));
     EXPECT_EQ(TempDir::Read(Sandbox.File("outside/keep.txt")), "outside/keep.txt");
