@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -69,10 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         FUZZ_CHECK(size >= 2 && data[0] != 0, "a list read whole has a seed and a count");
         std::vector<FileListEntry> entries;
+        std::set<std::string> folded; // the names before, letter case folded
         for (int i = 0; i < table.EntryCount; ++i) {
             entries.push_back({table.EntryNames[i], table.EntryChecksums[i]});
-            FUZZ_CHECK(IsTrue(table.EntryNameSafe[i]) == IsSafeFileName(table.EntryNames[i]),
-                       "the name-safety flag matches the name");
+            const bool fresh = folded.insert(FoldedCase(table.EntryNames[i])).second;
+            FUZZ_CHECK(IsTrue(table.EntryNameSafe[i]) ==
+                           (fresh && IsSafeFileName(table.EntryNames[i]) &&
+                            !IsFixedFileName(table.EntryNames[i])),
+                       "the name-safety flag matches the name and the names before it");
         }
         for (int i = table.EntryCount; i < FileListTable::Slots; ++i)
             FUZZ_CHECK(table.EntryNames[i] == before.EntryNames[i] &&

@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 namespace ostrak {
@@ -83,8 +84,14 @@ FileListStatus DecodeFileList(const std::string& bytes, FileListTable& table) {
     }
 
     table.EntryCount = count;
+    std::set<std::string> folded;
     for (size_t i = 0; i < entries.size(); ++i) {
-        table.EntryNameSafe[i] = ToVbBool(IsSafeFileName(entries[i].Name));
+        // A name that is one of the fixed files, or that folds to an earlier
+        // entry's (one file on Windows, and under Wine which one the game
+        // opens is undefined), is no entry of its own.
+        const bool fresh = folded.insert(FoldedCase(entries[i].Name)).second;
+        table.EntryNameSafe[i] =
+            ToVbBool(fresh && IsSafeFileName(entries[i].Name) && !IsFixedFileName(entries[i].Name));
         table.EntryNames[i] = std::move(entries[i].Name);
         table.EntryChecksums[i] = entries[i].Checksum;
     }

@@ -28,7 +28,7 @@ const char* FileListStatusText(FileListStatus status);
 constexpr size_t MaxFileListBytes = 2 + 255 * (1 + 255 + 4);
 
 // Decodes list bytes. On Read, EntryCount and the first EntryCount slots of
-// the names, checksums and name-safety flags are set and the later slots keep
+// the names, checksums and name-safety flags (FileListTable.h) are set and the later slots keep
 // what they held; on any other status the table is left as it was. Draws all
 // keys in one go, without letting events run.
 FileListStatus DecodeFileList(const std::string& bytes, FileListTable& table);

@@ -20,7 +20,9 @@ struct FileListTable {
     // The checksum each file must have (compared as its decimal text).
     std::array<int32_t, Slots> EntryChecksums{};
     // True when the name is safe to use as a plain file name inside the
-    // installation folder (see IsSafeFileName); the flow refuses the others.
+    // installation folder (see IsSafeFileName), is none of the fixed files
+    // and differs from every earlier entry's also after letter case folding
+    // (FileName.h); the flow refuses the others.
     std::array<VbBool, Slots> EntryNameSafe{};
 };
 

@@ -1,6 +1,7 @@
 #include "installer/ServerConfig.h"
 
 #include "installer/BuildConfig.h"
+#include "signature/ReleaseConfig.h"
 
 #include "platform/Environment.h"
 
@@ -29,8 +30,12 @@ ServerAddress ConfiguredServer() {
 }
 
 std::string ConfiguredReleaseKey() {
+#if OSTRAK_RELEASE_KEY_FROM_ENVIRONMENT
     const std::optional<std::string> env = EnvironmentValue("OSTRAK_RELEASE_KEY");
-    return env ? *env : std::string(OSTRAK_BUILTIN_RELEASE_KEY);
+    if (env)
+        return *env;
+#endif
+    return OSTRAK_BUILTIN_RELEASE_KEYS;
 }
 
 } // namespace ostrak

@@ -14,9 +14,10 @@ std::string BuiltInServerHost();
 // built-in host on port 80 (a malformed OSTRAK_SERVER is reported once on
 // stderr).
 ServerAddress ConfiguredServer();
-// The publisher's public key (base64) that releases must be signed with:
-// OSTRAK_RELEASE_KEY when set (even when empty), else the key built in at
-// configure time. Empty: releases are taken unsigned.
+// The publisher's public keys (base64, comma-separated) that releases must be
+// signed with one of: the keys built in at configure time, or, in builds
+// with the test suite only, OSTRAK_RELEASE_KEY when set (even when empty).
+// Empty: releases are taken unsigned.
 std::string ConfiguredReleaseKey();
 
 } // namespace ostrak

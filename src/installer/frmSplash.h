@@ -59,8 +59,8 @@ public:
     static constexpr const char* SettingsSection = "GUI Settings";
     static constexpr const char* SettingInstallFolder = "LOC"; // installation folder
     static constexpr const char* SettingMusic = "DoMu";        // "1" no music, "2" music
-    // The serial of the last signed release installed (kept only with a key).
-    static constexpr const char* SettingReleaseSerial = "Serial";
+    // The serial of the last signed release installed is kept apart
+    // (ReleaseSerial.h).
     // The id that the marker in an installation folder the installer owns
     // holds (FolderOwnership.h); "" for a folder it does not own.
     static constexpr const char* SettingFolderId = "FolderId";
@@ -221,17 +221,24 @@ private:
     // then the connection error box and the idle window. False.
     bool InstallFailed();
     // With a ReleaseKey, right after the version text: fetches the manifest
-    // and its signature (RetrieveHTML), verifies them, refuses a serial below
-    // the stored one and a manifest that lacks a file every release has.
-    // True when trusted (Manifest_ is then set); otherwise ReleaseNotTrusted.
+    // and its signature (RetrieveHTML) and takes it only under the trust
+    // rules (TrustRelease: one of the keys, format 2, this product and
+    // channel, not expired, a serial not far ahead of the clock, not below
+    // the build's floor nor the stored serial), with a stored serial that
+    // reads as a number, and naming every file a release has. True when
+    // trusted (Manifest_ is then set); otherwise ReleaseNotTrusted.
     bool FetchTrustedManifest();
+    // Stores the installed release's serial; when that fails, the
+    // "Installation failed!" box and the idle window, and false.
+    bool SaveTrustedSerial();
     // Every entry of the list read must be in the manifest; else
     // ReleaseNotTrusted.
     bool ListIsSigned();
     // The "Release not trusted!" box, then the idle window like the error
     // exit (the file line names the manifest, the bar keeps its width);
-    // nothing more is downloaded. Records why in TrustFailure. False.
-    bool ReleaseNotTrusted(const std::string& why);
+    // nothing more is downloaded. Records why in TrustFailure. An expired
+    // manifest says so on the file line. False.
+    bool ReleaseNotTrusted(const std::string& why, bool expired = false);
     // Starts the game; a Windows game without Wine gets a box instead.
     void StartGame(const std::string& path);
 

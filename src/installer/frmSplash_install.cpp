@@ -226,9 +226,8 @@ bool frmSplash::RunInstall() {
         !Fetched(UnzipLibrary, static_cast<int16_t>(count + 4), InstallFolder))
         return ProgramEnded() ? false : InstallFailed();
 
-    if (Manifest_)
-        SaveSetting(SettingsApplication, SettingsSection, SettingReleaseSerial,
-                    std::to_string(Manifest_->Serial));
+    if (Manifest_ && !SaveTrustedSerial())
+        return false;
 
     SetStageText("Installing: Creating desktop shortcut...");
     IgnoreErrors([&] { CreateDesktopShortcut(); });

@@ -1,34 +1,23 @@
-// frmSplash: the signed release. With a publisher's key built in (or given in
-// OSTRAK_RELEASE_KEY), the install action takes a release only with a
-// manifest signed by that key, and every file it then downloads must match
-// the manifest (DownloadFile, through BodyDigest).
+// frmSplash: the signed release. With publisher's keys built in (or, in test
+// builds, given in OSTRAK_RELEASE_KEY), the install action takes a release
+// only with a manifest signed by one of them under the trust rules, and every
+// file it then downloads must match the manifest (DownloadFile, through
+// BodyDigest).
 #include "installer/frmSplash.h"
 
+#include "filelist/FileName.h"
 #include "http/FrmConnect.h"
+#include "installer/ReleaseSerial.h"
 #include "platform/AnsiText.h"
 #include "platform/Dialogs.h"
 #include "platform/Settings.h"
+#include "platform/WallClock.h"
 #include "runtime/Program.h"
 #include "signature/BodyDigest.h"
+#include "signature/ReleaseConfig.h"
 #include "signature/TrustedRelease.h"
 
-#include <charconv>
-
 namespace ostrak {
-
-namespace {
-
-// Every release holds these, the list first (it is fetched first).
-const char* const SignedFixedFiles[] = {"dta.lst", "ostrak.exe", "CGZipLibrary.dll", "gdiplus.dll",
-                                        "Unzip32.dll"};
-
-uint64_t StoredSerial(const std::string& text) {
-    uint64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size() ? value : 0;
-}
-
-} // namespace
 
 bool frmSplash::FetchTrustedManifest() {
     const std::string folder = PathPrefix + "/crc/";
@@ -42,21 +31,20 @@ bool frmSplash::FetchTrustedManifest() {
     if (ProgramEnded())
         return false;
 
-    ReleaseManifest release;
-    std::string why;
     if (!manifest)
         return ReleaseNotTrusted(std::string("no ") + ManifestName + " from the server");
     if (!signature)
         return ReleaseNotTrusted(std::string("no ") + SignatureName + " from the server");
-    if (!VerifyRelease(ReleaseKey, *manifest, *signature, release, why))
-        return ReleaseNotTrusted(why);
-    const uint64_t installed =
-        StoredSerial(GetSetting(SettingsApplication, SettingsSection, SettingReleaseSerial, "0"));
-    if (release.Serial < installed)
-        return ReleaseNotTrusted("serial " + std::to_string(release.Serial) +
-                                 " is older than the installed release's " +
-                                 std::to_string(installed));
-    for (const char* name : SignedFixedFiles)
+    TrustRules rules{ReleaseKey, OSTRAK_BUILTIN_RELEASE_CHANNEL, OSTRAK_BUILTIN_MIN_SERIAL, 0,
+                     SecondsSinceEpoch()};
+    std::string stored;
+    if (LoadInstalledSerial(rules.InstalledSerial, stored) == StoredSerial::Malformed)
+        return ReleaseNotTrusted("the stored serial \"" + stored + "\" is not a plain number");
+    ReleaseManifest release;
+    TrustRefusal refused;
+    if (!TrustRelease(rules, *manifest, *signature, release, refused))
+        return ReleaseNotTrusted(refused.Why, refused.Expired);
+    for (const std::string& name : FixedFileNames)
         if (!release.Find(name))
             return ReleaseNotTrusted(std::string(ManifestName) + " does not name " + name);
     Manifest_ = std::move(release);
@@ -73,12 +61,27 @@ bool frmSplash::ListIsSigned() {
     return true;
 }
 
-bool frmSplash::ReleaseNotTrusted(const std::string& why) {
+bool frmSplash::SaveTrustedSerial() {
+    if (StoreInstalledSerial(Manifest_->Serial))
+        return true;
+    ConnectForm.reset();
+    SetFileText("Failure (settings)!");
+    MsgBox("The game's files are in place, but the installed release could not be recorded in "
+           "the settings file\r\n" +
+               SettingsFilePath(SettingsApplication) +
+               ".\r\nPlease make sure it can be written, then run Install / Fix again.",
+           vbCritical + vbOKOnly, "Installation failed!");
+    if (!ProgramEnded())
+        SetBusy(VbFalse);
+    return false;
+}
+
+bool frmSplash::ReleaseNotTrusted(const std::string& why, bool expired) {
     Manifest_.reset();
     // As on the error exit: nothing may go on arriving while the window idles.
     ConnectForm.reset();
     TrustFailure = why;
-    SetFileText(std::string("Failure (") + ManifestName + ")!");
+    SetFileText(std::string("Failure (") + ManifestName + (expired ? " expired" : "") + ")!");
     MsgBox("The download was refused: the files on the game's server are not signed by the "
            "publisher of Ostrak.\r\nNothing more was downloaded. Please try again later.",
            vbCritical + vbOKOnly, "Release not trusted!");

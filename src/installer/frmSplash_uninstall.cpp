@@ -4,6 +4,7 @@
 
 #include "filelist/FileListReader.h"
 #include "installer/FolderOwnership.h"
+#include "installer/ReleaseSerial.h"
 #include "platform/Dialogs.h"
 #include "platform/Environment.h"
 #include "platform/Files.h"
@@ -86,14 +87,16 @@ void frmSplash::Command2_Click() {
     const int32_t result = DeleteFolderTree(InstallFolder);
     // The settings go once the removal has ended; a refused folder, or one
     // that could not be removed, keeps them, so that Uninstall can try again.
-    // The serial of the last signed release stays: a later install must never
-    // take an older release than the one this computer already had.
+    // The serial of the last signed release lives in a section of its own and
+    // stays; one stored beside the folder by an earlier install moves there
+    // first, so that a later install never takes an older release.
     if (result == 0) {
         const std::string serial =
-            GetSetting(SettingsApplication, SettingsSection, SettingReleaseSerial);
+            GetSetting(SettingsApplication, SettingsSection, ReleaseSerialKey);
+        if (!serial.empty() &&
+            GetSetting(SettingsApplication, ReleaseSerialSection, ReleaseSerialKey).empty())
+            SaveSetting(SettingsApplication, ReleaseSerialSection, ReleaseSerialKey, serial);
         DeleteSetting(SettingsApplication, SettingsSection);
-        if (!serial.empty())
-            SaveSetting(SettingsApplication, SettingsSection, SettingReleaseSerial, serial);
     }
     // Not busy before the exit path: a busy window refuses to be unloaded.
     SetBusy(VbFalse);

@@ -1,6 +1,8 @@
 #pragma once
 // Ed25519 keys, signatures and their checks (OpenSSL's). A private key is
-// held as PEM text (PKCS #8, unencrypted), a public key as its 32 raw bytes.
+// held as PEM text (PKCS #8; unencrypted, or encrypted with a passphrase for
+// storage), a public key as its 32 raw bytes. A passphrase is never asked
+// for here: an encrypted key is read only through Ed25519DecryptPem.
 // Calls that fail fill *failure (Number 1, Description why, Source
 // "Ed25519.<call>") when failure is given. Any thread; no state.
 #include "runtime/ErrorRecord.h"
@@ -24,6 +26,15 @@ bool Ed25519Generate(Ed25519KeyPair& out, ErrorRecord* failure = nullptr);
 // Ed25519 private key.
 bool Ed25519PublicKeyOf(const std::string& privatePem, std::string& publicKey,
                         ErrorRecord* failure = nullptr);
+// Whether pem holds an encrypted private key.
+bool Ed25519IsEncrypted(const std::string& pem);
+// plainPem encrypted with passphrase (AES-256, key derived by PBKDF2); the
+// passphrase must not be empty.
+bool Ed25519EncryptPem(const std::string& plainPem, const std::string& passphrase,
+                       std::string& encryptedPem, ErrorRecord* failure = nullptr);
+// The unencrypted PEM of encryptedPem; false on a wrong passphrase.
+bool Ed25519DecryptPem(const std::string& encryptedPem, const std::string& passphrase,
+                       std::string& plainPem, ErrorRecord* failure = nullptr);
 // The 64-byte signature of message under the private key in PEM.
 bool Ed25519Sign(const std::string& privatePem, std::string_view message, std::string& signature,
                  ErrorRecord* failure = nullptr);

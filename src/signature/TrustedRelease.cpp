@@ -2,6 +2,7 @@
 
 #include "signature/Base64.h"
 #include "signature/Ed25519.h"
+#include "signature/Sha256.h"
 
 namespace ostrak {
 
@@ -15,6 +16,11 @@ std::string Trimmed(const std::string& text) {
     return text.substr(begin, text.find_last_not_of(space) - begin + 1);
 }
 
+bool Refuse(TrustRefusal& refused, std::string why, bool expired = false) {
+    refused = TrustRefusal{std::move(why), expired};
+    return false;
+}
+
 } // namespace
 
 bool DecodePublicKey(const std::string& text, std::string& key) {
@@ -25,15 +31,39 @@ bool DecodePublicKey(const std::string& text, std::string& key) {
     return true;
 }
 
+bool DecodePublicKeys(const std::string& text, std::vector<std::string>& keys) {
+    std::vector<std::string> found;
+    size_t begin = 0;
+    for (;;) {
+        const size_t comma = text.find(',', begin);
+        std::string key;
+        if (!DecodePublicKey(text.substr(begin, comma - begin), key))
+            return false;
+        found.push_back(key);
+        if (found.size() > MaxReleaseKeys)
+            return false;
+        if (comma == std::string::npos)
+            break;
+        begin = comma + 1;
+    }
+    keys = std::move(found);
+    return true;
+}
+
+std::string KeyFingerprint(const std::string& publicKey) {
+    return Sha256::Hex(Sha256::Of(publicKey)).substr(0, KeyFingerprintDigits);
+}
+
 std::string SignatureText(const std::string& signature) {
     return Base64Encode(signature) + "\n";
 }
 
-bool VerifyRelease(const std::string& publicKeyText, const std::string& manifestBytes,
+bool VerifyRelease(const std::string& publicKeysText, const std::string& manifestBytes,
                    const std::string& signatureText, ReleaseManifest& out, std::string& why) {
-    std::string key;
-    if (!DecodePublicKey(publicKeyText, key)) {
-        why = "the public key is not 32 bytes of base64";
+    std::vector<std::string> keys;
+    if (!DecodePublicKeys(publicKeysText, keys)) {
+        why = "the public keys are not 1 to " + std::to_string(MaxReleaseKeys) +
+              " keys of 32 bytes in base64";
         return false;
     }
     std::string_view text = signatureText;
@@ -44,16 +74,63 @@ bool VerifyRelease(const std::string& publicKeyText, const std::string& manifest
         why = std::string(SignatureName) + " is not a base64 Ed25519 signature";
         return false;
     }
-    if (!Ed25519Verify(key, manifestBytes, *signature)) {
+    const std::string* signer = nullptr;
+    for (const std::string& key : keys)
+        if (!signer && Ed25519Verify(key, manifestBytes, *signature))
+            signer = &key;
+    if (!signer) {
         why = std::string("the signature does not match ") + ManifestName +
               " under the publisher's key";
         return false;
     }
     std::string error;
-    if (!ParseManifest(manifestBytes, out, error)) {
+    ReleaseManifest manifest;
+    if (!ParseManifest(manifestBytes, manifest, error)) {
         why = std::string(ManifestName) + ", " + error;
         return false;
     }
+    if (manifest.Format >= 2 && manifest.KeyId != KeyFingerprint(*signer)) {
+        why = std::string(ManifestName) + " names key " + manifest.KeyId +
+              " but is signed by key " + KeyFingerprint(*signer);
+        return false;
+    }
+    out = std::move(manifest);
+    return true;
+}
+
+bool TrustRelease(const TrustRules& rules, const std::string& manifestBytes,
+                  const std::string& signatureText, ReleaseManifest& out, TrustRefusal& refused) {
+    ReleaseManifest m;
+    std::string why;
+    if (!VerifyRelease(rules.PublicKeys, manifestBytes, signatureText, m, why))
+        return Refuse(refused, why);
+    if (m.Format < ManifestFormat)
+        return Refuse(refused, std::string(ManifestName) + " is format " +
+                                   std::to_string(m.Format) + ", without an expiry; format " +
+                                   std::to_string(ManifestFormat) + " is needed");
+    if (m.Product != ProductName || m.Channel != rules.Channel)
+        return Refuse(refused, std::string(ManifestName) + " is for " + m.Product + " " +
+                                   m.Channel + ", not " + ProductName + " " + rules.Channel);
+    const int64_t now = rules.Now > 0 ? rules.Now : 0;
+    if (now >= m.Expires)
+        return Refuse(refused,
+                      std::string(ManifestName) + " expired at " + std::to_string(m.Expires) +
+                          " (the clock says " + std::to_string(now) + ")",
+                      true);
+    // Both fit a signed 64-bit integer, and now is not negative: no wrap.
+    if (static_cast<int64_t>(m.Serial) - now > MaxSerialLead)
+        return Refuse(refused, "serial " + std::to_string(m.Serial) +
+                                   " is more than a year ahead of the clock (" +
+                                   std::to_string(now) + ")");
+    if (m.Serial < rules.MinSerial)
+        return Refuse(refused, "serial " + std::to_string(m.Serial) +
+                                   " is below this build's floor " +
+                                   std::to_string(rules.MinSerial));
+    if (m.Serial < rules.InstalledSerial)
+        return Refuse(refused, "serial " + std::to_string(m.Serial) +
+                                   " is older than the installed release's " +
+                                   std::to_string(rules.InstalledSerial));
+    out = std::move(m);
     return true;
 }
 

@@ -147,16 +147,32 @@ TEST(ReadFileList, MissingOrUnreadableFileIsNotRead) {
 }
 
 TEST(ReadFileList, FlagsUnsafeNames) {
-    const std::vector<FileListEntry> entries = {{"", 1},       {".", 2},
-                                                {"..", 3},     {"a/b", 4},
-                                                {"a\\b", 5},   {std::string("x\0y", 3), 6},
-                                                {"tab\t", 7},  {"del\x7f", 8},
-                                                {"ok.pak", 9}, {"\xE9t\xE9.ogg", 10},
-                                                {"...", 11},   {"a b", 12}};
+    const std::vector<FileListEntry> entries = {{"", 1},
+                                                {".", 2},
+                                                {"..", 3},
+                                                {"a/b", 4},
+                                                {"a\\b", 5},
+                                                {std::string("x\0y", 3), 6},
+                                                {"tab\t", 7},
+                                                {"del\x7f", 8},
+                                                {"ok.pak", 9},
+                                                {"\xE9t\xE9.ogg", 10},
+                                                {"...", 11},
+                                                {"a b", 12},
+                                                // one file with an earlier entry on Windows
+                                                {"OK.PAK", 13},
+                                                {"\xC9T\xC9.oGG", 14},
+                                                // the fixed files, in any case
+                                                {"ostrak.exe", 15},
+                                                {"DTA.LST", 16},
+                                                {"cgziplibrary.dll", 17},
+                                                {"Unzip32.dll", 18},
+                                                {"gdiplus.DLL", 19},
+                                                {"ostrak.exe2", 20}};
     FileListTable table;
     ASSERT_EQ(DecodeFileList(EncodeFileList(11, entries), table), FileListStatus::Read);
-    const bool expected[] = {false, false, false, false, false, false,
-                             false, false, true,  true,  true,  true};
+    const bool expected[] = {false, false, false, false, false, false, false, false, true,  true,
+                             true,  true,  false, false, false, false, false, false, false, true};
     for (size_t i = 0; i < entries.size(); ++i) {
         EXPECT_EQ(table.EntryNames[i], entries[i].Name) << i;
         EXPECT_EQ(IsTrue(table.EntryNameSafe[i]), expected[i]) << "entry " << i;

@@ -6,11 +6,15 @@
 // trusted!"; without a key nothing changes.
 #include "InstallerSandbox.h"
 #include "checksum/Crc32.h"
+#include "installer/ReleaseSerial.h"
 #include "installer/frmSplash.h"
 #include "platform/Files.h"
 #include "platform/Settings.h"
 #include "platform/TickCount.h"
+#include "platform/WallClock.h"
 #include "platform/widgets/Shape.h"
+#include "signature/Ed25519.h"
+#include "signature/TrustedRelease.h"
 #include "support/FolderNames.h"
 #include "support/HttpServers.h"
 #include "support/ScopedEnv.h"
@@ -90,8 +94,22 @@ protected:
         ASSERT_EQ(r.ExitCode, 0) << r.Err;
     }
     std::string Setting(const char* key) {
-        return GetSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, key,
-                          "<none>");
+        return GetSetting(frmSplash::SettingsApplication, ReleaseSerialSection, key, "<none>");
+    }
+    // The served manifest changed by change and signed again by the publisher.
+    void Resign(const std::function<void(ReleaseManifest&, std::string&)>& change) {
+        ReleaseManifest m;
+        std::string why, signature;
+        ASSERT_TRUE(VerifyRelease(Key, TempDir::Read(Served.File("crc/release.manifest")),
+                                  TempDir::Read(Served.File("crc/release.sig")), m, why));
+        std::string text;
+        change(m, text);
+        if (text.empty())
+            text = FormatManifest(m);
+        ASSERT_TRUE(Ed25519Sign(TempDir::Read(Sandbox.File("publisher.pem")), text, signature));
+        ASSERT_TRUE(Files::WriteWholeFile(Served.File("crc/release.manifest"), text));
+        ASSERT_TRUE(
+            Files::WriteWholeFile(Served.File("crc/release.sig"), SignatureText(signature)));
     }
     std::string ServedSerial() {
         const std::string m = TempDir::Read(Served.File("crc/release.manifest"));
@@ -107,8 +125,9 @@ protected:
     // One run of the action in a fresh window; the last box is answered and
     // check looks at the window afterwards.
     void Run(const std::string& lastText, int32_t lastStyle, const std::string& lastTitle,
-             const std::function<void(frmSplash&)>& check = {}) {
-        Dialogs.ExpectInputBox(FolderPrompt, "Install where?", Game, Game)
+             const std::function<void(frmSplash&)>& check = {},
+             std::function<void()> duringPrompt = {}) {
+        Dialogs.ExpectInputBox(FolderPrompt, "Install where?", Game, Game, std::move(duringPrompt))
             .ExpectMsgBox(lastText, lastStyle, lastTitle, lastStyle == vbCritical ? vbOK : vbNo);
         RearmProgramEnd();
         frmSplash w;
@@ -214,6 +233,11 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
     std::string changed = manifest;
     changed[changed.find(" 10 a.pak")] = '\t'; // the size field of a.pak, one byte
     const uint64_t serial = std::stoull(ServedSerial());
+    const auto forget = [] {
+        DeleteSetting(frmSplash::SettingsApplication, ReleaseSerialSection);
+        DeleteSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "Serial");
+    };
+    const int64_t ahead = SecondsSinceEpoch() + MaxSerialLead + 100;
     const struct {
         const char* What;
         std::function<void()> Prepare;
@@ -243,12 +267,48 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
          "serial " + std::to_string(serial) + " is older than the installed release's " +
              std::to_string(serial + 1),
          1},
+        {"a malformed stored serial",
+         [&] {
+             SaveSetting(frmSplash::SettingsApplication, ReleaseSerialSection, "Serial",
+                         "1796652190x");
+         },
+         "the stored serial \"1796652190x\" is not a plain number", 1},
+        {"an expired manifest",
+         [&] {
+             forget();
+             Resign([](ReleaseManifest& m, std::string&) { m.Expires = SecondsSinceEpoch() - 1; });
+         },
+         "release.manifest expired at ", 1},
+        {"a serial too far ahead",
+         [&] {
+             Resign([&](ReleaseManifest& m, std::string&) {
+                 m.Serial = static_cast<uint64_t>(ahead), m.Expires = ahead;
+             });
+         },
+         "serial " + std::to_string(ahead) + " is more than a year ahead of the clock", 1},
+        {"a staging release",
+         [&] { Resign([](ReleaseManifest& m, std::string&) { m.Channel = "staging"; }); },
+         "release.manifest is for ostrak staging, not ostrak stable", 1},
+        {"format 1",
+         [&] {
+             Resign([](ReleaseManifest& m, std::string& text) {
+                 text = FormatManifest(m);
+                 text =
+                     "ostrak-release-manifest 1\n" +
+                     text.substr(text.find("serial"), text.find("expires") - text.find("serial")) +
+                     text.substr(text.find('\n', text.find("key ")) + 1);
+             });
+         },
+         "release.manifest is format 1", 1},
     };
     for (const auto& c : cases) {
         c.Prepare();
         Run(NotTrustedText, vbCritical, "Release not trusted!", [&](frmSplash& w) {
-            EXPECT_EQ(w.TrustFailure, c.Why) << c.What;
-            EXPECT_EQ(w.FileText(), "Failure (release.manifest)!") << c.What;
+            EXPECT_EQ(w.TrustFailure.rfind(c.Why, 0), 0u) << c.What << ": " << w.TrustFailure;
+            const bool expired = c.Why.find("expired") != std::string::npos;
+            EXPECT_EQ(w.FileText(), expired ? "Failure (release.manifest expired)!"
+                                            : "Failure (release.manifest)!")
+                << c.What;
             EXPECT_TRUE(w.Command1->isEnabled()) << c.What;
             EXPECT_EQ(w.StageText(), w.WelcomeText) << c.What;
         });
@@ -259,11 +319,35 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
             << c.What;
         EXPECT_EQ(FolderNames(Game), std::vector<std::string>{".ostrak-folder-id"}) << c.What;
     }
-    // The stored serial itself is the limit: equal to the release's, taken.
-    SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "Serial",
+    // The stored serial itself is the limit: equal to the release's, taken,
+    // signed by the second of two keys.
+    serve(manifest, signature);
+    SaveSetting(frmSplash::SettingsApplication, ReleaseSerialSection, "Serial",
                 std::to_string(serial));
+    Env.Set("OSTRAK_RELEASE_KEY", otherKey + "," + Key);
     RunToSuccess();
     EXPECT_EQ(EndCount, 1);
+}
+
+// A serial that cannot be stored is no success: the settings file turns
+// into a folder while the folder prompt is open.
+TEST_F(SignedInstall, AFailedSaveOfTheSerialFailsTheInstall) {
+    Run(
+        "The game's files are in place, but the installed release could not be recorded in the "
+        "settings file\r\n" +
+            SettingsFilePath(frmSplash::SettingsApplication) +
+            ".\r\nPlease make sure it can be written, then run Install / Fix again.",
+        vbCritical, "Installation failed!",
+        [&](frmSplash& w) {
+            EXPECT_EQ(w.FileText(), "Failure (settings)!");
+            EXPECT_TRUE(w.Command1->isEnabled());
+        },
+        [&] {
+            ASSERT_TRUE(Files::RemoveFile(SettingsFilePath(frmSplash::SettingsApplication)));
+            ASSERT_TRUE(Files::MakeDirectory(SettingsFilePath(frmSplash::SettingsApplication)));
+        });
+    EXPECT_EQ(EndCount, 0);
+    EXPECT_EQ(TempDir::Read(Game + "/b.pak"), "bravo data");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "filelist/FileListWriter.h"
 #include "installer/FolderOwnership.h"
+#include "installer/ReleaseSerial.h"
 #include "installer/frmSplash.h"
 #include "platform/Settings.h"
 #include "runtime/Program.h"
@@ -116,9 +117,11 @@ TEST_F(Uninstall, NoKeepsAllThenYesRemovesTheTreeButNothingALinkLeadsTo) {
     EXPECT_EQ(EndCount, 0);
 
     Plan(vbYes, Complete, vbInformation + vbOKOnly, "Uninstall complete.");
-    ASSERT_TRUE(SaveSetting(App, Section, frmSplash::SettingReleaseSerial, "1796652190"));
+    // A serial an earlier install kept beside the folder moves to its own section.
+    ASSERT_TRUE(SaveSetting(App, Section, ReleaseSerialKey, "1796652190"));
     Window->Command2->click();
-    EXPECT_EQ(GetSetting(App, Section, frmSplash::SettingReleaseSerial), "1796652190");
+    EXPECT_EQ(GetSetting(App, Section, ReleaseSerialKey), "");
+    EXPECT_EQ(GetSetting(App, ReleaseSerialSection, ReleaseSerialKey), "1796652190");
     EXPECT_EQ(Tree(), (std::set<std::string>{"Games", "outside", "outside/keep.txt",
                                              "outside/ro-elsewhere"}));
     EXPECT_EQ(TempDir::Read(Sandbox.File("outside/keep.txt")), "outside/keep.txt");

@@ -59,6 +59,9 @@ TEST(SignedRelease, KeygenSignAndRepublish) {
     const ReleaseManifest first = ReadManifest(out, key);
     EXPECT_GE(first.Serial, before);
     EXPECT_LE(first.Serial, Now());
+    EXPECT_EQ(first.Format, 2);
+    EXPECT_EQ(first.Expires, static_cast<int64_t>(first.Serial) + 30 * 86400);
+    EXPECT_EQ(first.Product + " " + first.Channel, "ostrak stable");
     std::vector<std::string> names;
     for (const ManifestEntry& e : first.Files) {
         names.push_back(e.Name);
@@ -83,12 +86,82 @@ TEST(SignedRelease, KeygenSignAndRepublish) {
     EXPECT_FALSE(Files::Exists(plain.File("crc/release.sig")));
     EXPECT_EQ(TempDir::Read(plain.File("crc/release.manifest")), "ours, not the publisher's");
 
-    // A key file that is no key: refused before anything is written.
+    // Key files refused before anything is written; an encrypted key signs
+    // with its passphrase only.
     TempDir empty;
-    r = RunRelease({source.Path(), empty.File("out"), "--sign", source.File("a.pak")});
+    keys.Write("pass", "correct horse\n");
+    keys.Write("wrong", "wrong horse\n");
+    ASSERT_EQ(
+        RunRelease({"--keygen", keys.File("locked.pem"), "--passphrase-file", keys.File("pass")})
+            .ExitCode,
+        0);
+    EXPECT_EQ(TempDir::Read(keys.File("locked.pem")).rfind("-----BEGIN ENCRYPTED", 0), 0u);
+    const struct {
+        std::string KeyFile;
+        mode_t Mode;
+        std::vector<std::string> More;
+        const char* Err; // nullptr: signed
+    } keyFiles[] = {
+        {source.File("a.pak"), 0644, {}, "group or others may read this private key (mode 644)"},
+        {keyFile, 0604, {}, "group or others may read this private key (mode 604)"},
+        {source.File("a.pak"), 0600, {}, "not an Ed25519 private key"},
+        {keys.File("locked.pem"),
+         0600,
+         {"--passphrase-file", keys.File("wrong")},
+         "wrong passphrase"},
+        {keys.File("locked.pem"), 0600, {"--passphrase-file", keys.File("pass")}, nullptr},
+    };
+    for (const auto& k : keyFiles) {
+        ASSERT_EQ(::chmod(k.KeyFile.c_str(), k.Mode), 0);
+        std::vector<std::string> args = {source.Path(), empty.File("out"), "--sign", k.KeyFile};
+        args.insert(args.end(), k.More.begin(), k.More.end());
+        r = RunRelease(args);
+        EXPECT_EQ(r.ExitCode, k.Err ? 1 : 0) << k.KeyFile << r.Err;
+        EXPECT_EQ(Files::Exists(empty.File("out")), !k.Err) << k.KeyFile;
+        if (k.Err) {
+            EXPECT_NE(r.Err.find(k.Err), std::string::npos) << r.Err;
+        }
+    }
+    for (const char* days : {"0", "3651", "x"})
+        EXPECT_EQ(RunRelease({source.Path(), out.Path(), "--sign", keyFile, "--expires-days", days})
+                      .ExitCode,
+                  2)
+            << days;
+}
+
+// --resign: a new serial and expiry for the tree as published, in the same
+// swap; a tree that no longer matches its manifest is refused untouched.
+TEST(SignedRelease, ResignKeepsTheFilesAndRefusesAChangedTree) {
+    TempDir keys, source, out;
+    const std::string key = RunRelease({"--keygen", keys.File("k.pem")}).Out.substr(0, 44);
+    WriteFixedFiles(source);
+    source.Write("a.pak", RandomBytes(5000, 4));
+    ASSERT_EQ(RunRelease({source.Path(), out.Path(), "--sign", keys.File("k.pem")}).ExitCode, 0);
+    const ReleaseManifest first = ReadManifest(out, key);
+    const std::string list = TempDir::Read(out.File("crc/dta.lst"));
+
+    ProcessResult r = RunRelease(
+        {"--resign", out.Path(), "--sign", keys.File("k.pem"), "--expires-days", "3650"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    const ReleaseManifest second = ReadManifest(out, key);
+    EXPECT_GT(second.Serial, first.Serial);
+    const int64_t signedAt = second.Expires - 3650 * 86400; // the clock, not the serial
+    EXPECT_GE(signedAt, static_cast<int64_t>(first.Serial));
+    EXPECT_LE(signedAt, static_cast<int64_t>(Now()));
+    ASSERT_EQ(second.Files.size(), first.Files.size());
+    for (size_t i = 0; i < first.Files.size(); ++i)
+        EXPECT_EQ(second.Files[i].Sha256Hex, first.Files[i].Sha256Hex) << first.Files[i].Name;
+    EXPECT_EQ(TempDir::Read(out.File("crc/dta.lst")), list);
+    EXPECT_NE(r.Out.find("Re-signed"), std::string::npos) << r.Out;
+
+    const std::string manifest = TempDir::Read(out.File("crc/release.manifest"));
+    out.Write("crc/a.pak", "changed");
+    r = RunRelease({"--resign", out.Path(), "--sign", keys.File("k.pem")});
     EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_NE(r.Err.find("not an Ed25519 private key"), std::string::npos) << r.Err;
-    EXPECT_FALSE(Files::Exists(empty.File("out")));
+    EXPECT_NE(r.Err.find("a.pak: differs from its signed release.manifest"), std::string::npos)
+        << r.Err;
+    EXPECT_EQ(TempDir::Read(out.File("crc/release.manifest")), manifest);
+    EXPECT_EQ(FolderNames(out.Path()), std::vector<std::string>{"crc"}); // no tree left
 }
 
 TEST(SignedRelease, FetchKeyChecksEveryServedFileAndTheSignature) {
@@ -120,6 +193,17 @@ TEST(SignedRelease, FetchKeyChecksEveryServedFileAndTheSignature) {
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Out, "");
     EXPECT_NE(r.Err.find("not trusted: the signature does not match"), std::string::npos) << r.Err;
+    // The second of two keys is taken; a staging release is refused by it.
+    r = RunProcess({OSTRAK_FETCH_EXE, "--key", otherKey + "," + key, server.Address()});
+    EXPECT_NE(r.Out.find(": 7 files, signature good\n"), std::string::npos) << r.Err;
+    ASSERT_EQ(RunRelease(
+                  {source.Path(), out.Path(), "--sign", keys.File("k.pem"), "--channel", "staging"})
+                  .ExitCode,
+              0);
+    r = RunProcess({OSTRAK_FETCH_EXE, "--key", key, server.Address()});
+    EXPECT_NE(r.Err.find("not trusted: release.manifest is for ostrak staging, not ostrak stable"),
+              std::string::npos)
+        << r.Err;
 
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{OSTRAK_FETCH_EXE, "--key", key},

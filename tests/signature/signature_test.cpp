@@ -11,6 +11,7 @@
 #include "support/FolderNames.h"
 #include "support/TempDir.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace ostrak;
@@ -127,32 +128,49 @@ const std::string Hash2 = std::string(63, '0') + "f";
 TEST(ReleaseManifest, FormatsReadsBackAndRefusesEveryMalformedLine) {
     ReleaseManifest m;
     m.Serial = 1765104000;
+    m.Expires = 1767696000;
+    m.Product = "ostrak";
+    m.Channel = "stable";
+    m.KeyId = "0123456789abcdef";
     m.Files = {{Hash2, 7, "ostrak.exe"}, {Hash1, 0, "a.pak"}};
     const std::string text = FormatManifest(m);
-    EXPECT_EQ(text, "ostrak-release-manifest 1\nserial 1765104000\n" + Hash1 + " 0 a.pak\n" +
-                        Hash2 + " 7 ostrak.exe\n");
+    EXPECT_EQ(text, "ostrak-release-manifest 2\nserial 1765104000\nexpires 1767696000\nproduct "
+                    "ostrak stable\nkey 0123456789abcdef\n" +
+                        Hash1 + " 0 a.pak\n" + Hash2 + " 7 ostrak.exe\n");
     ReleaseManifest read;
     std::string error;
     ASSERT_TRUE(ParseManifest(text, read, error)) << error;
     EXPECT_EQ(read.Serial, 1765104000u);
+    EXPECT_EQ(read.Expires, 1767696000);
+    EXPECT_EQ(read.Channel + read.KeyId, "stable0123456789abcdef");
     ASSERT_NE(read.Find("ostrak.exe"), nullptr);
     EXPECT_EQ(read.Find("ostrak.exe")->Size, 7);
     EXPECT_EQ(read.Find("ostrak.exe")->Sha256Hex, Hash2);
     EXPECT_EQ(read.Find("b.pak"), nullptr);
 
     const std::string head = "ostrak-release-manifest 1\nserial 5\n";
+    const std::string v2 = "ostrak-release-manifest 2\nserial 5\nexpires 9\n";
+    const std::string tail = "product ostrak stable\nkey 0123456789abcdef\n";
     const struct {
         std::string Text;
         const char* Error;
     } bad[] = {
         {"", "line 0"},
         {"ostrak-release-manifest 1\n", "line 1"},
-        {"ostrak-release-manifest 2\nserial 5\n", "line 1"},
+        {"ostrak-release-manifest 3\nserial 5\n", "line 1"},
+        {"ostrak-release-manifest 2\nserial 5\n", "line 2"},
         {"ostrak-release-manifest 1\nserial 0\n", "line 2"},
         {"ostrak-release-manifest 1\nserial 05\n", "line 2"},
         {"ostrak-release-manifest 1\nserial -5\n", "line 2"},
-        {"ostrak-release-manifest 1\nserial 18446744073709551616\n", "line 2"},
+        {"ostrak-release-manifest 1\nserial 9223372036854775808\n", "line 2"},
+        {"ostrak-release-manifest 1\nserial 18446744073709551615\n", "line 2"},
         {"ostrak-release-manifest 1\nserial 5", "line 2"},
+        {"ostrak-release-manifest 2\nserial 5\nexpires 0\n" + tail, "line 3"},
+        {v2 + "product ostrak\nkey 0123456789abcdef\n", "line 4"},
+        {v2 + "product ostrak Stable\nkey 0123456789abcdef\n", "line 4"},
+        {v2 + "product ostrak stable\nkey 0123456789abcde\n", "line 5"},
+        {v2 + "product ostrak stable\nkey 0123456789ABCDEF\n", "line 5"},
+        {v2 + tail + Hash1 + " 9223372036854775808 a.pak\n", "line 6"},
         {head + Hash1 + " 1 a.pak", "line 3"},
         {head + Hash1 + " 1\n", "line 3"},
         {head + Hash1.substr(1) + " 1 a.pak\n", "line 3"},
@@ -168,24 +186,38 @@ TEST(ReleaseManifest, FormatsReadsBackAndRefusesEveryMalformedLine) {
         EXPECT_FALSE(ParseManifest(c.Text, read, error)) << c.Text;
         EXPECT_EQ(error.rfind(c.Error, 0), 0u) << c.Text << " gave: " << error;
     }
-    // The largest serial still reads.
+    // The largest serial still reads; format 1 has no expiry.
     ASSERT_TRUE(
-        ParseManifest("ostrak-release-manifest 1\nserial 18446744073709551615\n", read, error));
-    EXPECT_EQ(read.Serial, 18446744073709551615u);
+        ParseManifest("ostrak-release-manifest 1\nserial 9223372036854775807\n", read, error));
+    EXPECT_EQ(read.Serial, 9223372036854775807u);
+    EXPECT_EQ(read.Format, 1);
+}
+
+// A manifest of one file, signed by key, as the publisher's tool writes it.
+ReleaseManifest OneFileManifest(const Ed25519KeyPair& key, uint64_t serial) {
+    ReleaseManifest m;
+    m.Serial = serial;
+    m.Expires = static_cast<int64_t>(serial) + 100;
+    m.Product = "ostrak";
+    m.Channel = "stable";
+    m.KeyId = KeyFingerprint(key.PublicKey);
+    m.Files = {{Hash1, 3, "a.pak"}};
+    return m;
+}
+
+std::string SignatureOf(const Ed25519KeyPair& key, const std::string& text) {
+    std::string signature;
+    EXPECT_TRUE(Ed25519Sign(key.PrivatePem, text, signature));
+    return SignatureText(signature);
 }
 
 TEST(TrustedRelease, OnlyTheExactSignedBytesUnderTheRightKeyAreTaken) {
     Ed25519KeyPair key, other;
     ASSERT_TRUE(Ed25519Generate(key));
     ASSERT_TRUE(Ed25519Generate(other));
-    ReleaseManifest m;
-    m.Serial = 42;
-    m.Files = {{Hash1, 3, "a.pak"}};
-    const std::string text = FormatManifest(m);
-    std::string signature;
-    ASSERT_TRUE(Ed25519Sign(key.PrivatePem, text, signature));
+    const std::string text = FormatManifest(OneFileManifest(key, 42));
     const std::string keyText = Base64Encode(key.PublicKey);
-    const std::string sigText = SignatureText(signature);
+    const std::string sigText = SignatureOf(key, text);
 
     ReleaseManifest out;
     std::string why;
@@ -195,6 +227,7 @@ TEST(TrustedRelease, OnlyTheExactSignedBytesUnderTheRightKeyAreTaken) {
 
     std::string changed = text;
     changed[changed.find("42")] = '9';
+    const std::string four = keyText + "," + keyText + "," + keyText + "," + keyText;
     const struct {
         std::string Key, Text, Sig;
         const char* Why;
@@ -205,16 +238,84 @@ TEST(TrustedRelease, OnlyTheExactSignedBytesUnderTheRightKeyAreTaken) {
         {keyText, text, sigText + "\n", "release.sig is not"},
         {keyText.substr(4), text, sigText, "the public key"},
         {"", text, sigText, "the public key"},
+        {four + "," + keyText, text, sigText, "the public keys are not 1 to 4"},
+        {keyText + ",", text, sigText, "the public keys are not 1 to 4"},
     };
     for (const auto& c : refused) {
         EXPECT_FALSE(VerifyRelease(c.Key, c.Text, c.Sig, out, why)) << c.Why;
         EXPECT_EQ(why.rfind(c.Why, 0), 0u) << why;
     }
+    EXPECT_TRUE(VerifyRelease(four, text, sigText, out, why)) << why;
     // Signed but malformed: still refused.
     const std::string junk = "serial 1\n";
-    ASSERT_TRUE(Ed25519Sign(key.PrivatePem, junk, signature));
-    EXPECT_FALSE(VerifyRelease(keyText, junk, SignatureText(signature), out, why));
+    EXPECT_FALSE(VerifyRelease(keyText, junk, SignatureOf(key, junk), out, why));
     EXPECT_EQ(why.rfind("release.manifest, line 1", 0), 0u) << why;
+}
+
+// The rules after the signature, each at its limit and one past it. The
+// release is signed by the second of two keys.
+TEST(TrustedRelease, RulesOfFormatProductExpirySerialAndKeyLine) {
+    Ed25519KeyPair key, other;
+    ASSERT_TRUE(Ed25519Generate(key));
+    ASSERT_TRUE(Ed25519Generate(other));
+    const int64_t now = 1800000000;
+    const uint64_t serial = now;
+    const auto lead = static_cast<uint64_t>(MaxSerialLead);
+    const struct {
+        const char* What;
+        std::function<void(ReleaseManifest&, TrustRules&)> Change;
+        std::string Why; // "" = trusted
+    } cases[] = {
+        {"as published", [](ReleaseManifest&, TrustRules&) {}, ""},
+        {"expires a second from now", [&](ReleaseManifest& m, TrustRules&) { m.Expires = now + 1; },
+         ""},
+        {"expires now", [&](ReleaseManifest& m, TrustRules&) { m.Expires = now; },
+         "release.manifest expired at 1800000000 (the clock says 1800000000)"},
+        {"serial a year ahead",
+         [&](ReleaseManifest& m, TrustRules&) { m.Serial = serial + lead, m.Expires = now + 9; },
+         ""},
+        {"serial a year and a second ahead",
+         [&](ReleaseManifest& m, TrustRules&) {
+             m.Serial = serial + lead + 1, m.Expires = now + 9;
+         },
+         "serial 1831536001 is more than a year ahead of the clock (1800000000)"},
+        {"floor at the serial", [&](ReleaseManifest&, TrustRules& r) { r.MinSerial = serial; }, ""},
+        {"floor above it", [&](ReleaseManifest&, TrustRules& r) { r.MinSerial = serial + 1; },
+         "serial 1800000000 is below this build's floor 1800000001"},
+        {"installed equal", [&](ReleaseManifest&, TrustRules& r) { r.InstalledSerial = serial; },
+         ""},
+        {"installed newer",
+         [&](ReleaseManifest&, TrustRules& r) { r.InstalledSerial = serial + 1; },
+         "serial 1800000000 is older than the installed release's 1800000001"},
+        {"wrong channel", [](ReleaseManifest& m, TrustRules&) { m.Channel = "staging"; },
+         "release.manifest is for ostrak staging, not ostrak stable"},
+        {"wrong product", [](ReleaseManifest& m, TrustRules&) { m.Product = "other"; },
+         "release.manifest is for other stable, not ostrak stable"},
+        {"key line names the other key",
+         [&](ReleaseManifest& m, TrustRules&) { m.KeyId = KeyFingerprint(other.PublicKey); },
+         "release.manifest names key " + KeyFingerprint(other.PublicKey) +
+             " but is signed by key " + KeyFingerprint(key.PublicKey)},
+    };
+    for (const auto& c : cases) {
+        ReleaseManifest m = OneFileManifest(key, serial);
+        TrustRules rules{Base64Encode(other.PublicKey) + "," + Base64Encode(key.PublicKey),
+                         "stable", 0, 0, now};
+        c.Change(m, rules);
+        const std::string text = FormatManifest(m);
+        ReleaseManifest out;
+        TrustRefusal refused;
+        EXPECT_EQ(TrustRelease(rules, text, SignatureOf(key, text), out, refused), c.Why.empty())
+            << c.What;
+        EXPECT_EQ(refused.Why, c.Why) << c.What;
+        EXPECT_EQ(refused.Expired, c.Why.find("expired") != std::string::npos) << c.What;
+    }
+    // Format 1, validly signed, is refused whatever it holds.
+    const std::string v1 = "ostrak-release-manifest 1\nserial 1800000000\n";
+    ReleaseManifest out;
+    TrustRefusal refused;
+    EXPECT_FALSE(TrustRelease({Base64Encode(key.PublicKey), "stable", 0, 0, now}, v1,
+                              SignatureOf(key, v1), out, refused));
+    EXPECT_EQ(refused.Why, "release.manifest is format 1, without an expiry; format 2 is needed");
 }
 
 // BodyFile with a BodyDigest: the body is hashed in whatever pieces it

@@ -1,11 +1,14 @@
 #include "CheckRelease.h"
 
 #include "Printable.h"
+#include "filelist/FileName.h"
 #include "http/FrmConnect.h"
 #include "platform/Environment.h"
 #include "platform/Files.h"
 #include "platform/TemporaryFiles.h"
+#include "platform/WallClock.h"
 #include "signature/BodyDigest.h"
+#include "signature/ReleaseConfig.h"
 #include "signature/TrustedRelease.h"
 
 #include <ostream>
@@ -45,11 +48,19 @@ int CheckRelease(const FetchTarget& target, const std::string& publicKey, std::o
         }
     }
     ReleaseManifest manifest;
-    std::string why;
-    if (!VerifyRelease(publicKey, signedText[0], signedText[1], manifest, why)) {
-        progress << "ostrak_fetch: not trusted: " << Printable(why) << "\n";
+    TrustRefusal refused;
+    const TrustRules rules{publicKey, OSTRAK_BUILTIN_RELEASE_CHANNEL, OSTRAK_BUILTIN_MIN_SERIAL, 0,
+                           SecondsSinceEpoch()};
+    if (!TrustRelease(rules, signedText[0], signedText[1], manifest, refused)) {
+        progress << "ostrak_fetch: not trusted: " << Printable(refused.Why) << "\n";
         return 1;
     }
+    for (const std::string& name : FixedFileNames)
+        if (!manifest.Find(name)) {
+            progress << "ostrak_fetch: not trusted: " << ManifestName << " does not name " << name
+                     << "\n";
+            return 1;
+        }
     out << "serial " << manifest.Serial << ": " << manifest.Files.size() << " files, signature good"
         << std::endl;
 

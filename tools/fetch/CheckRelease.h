@@ -9,7 +9,10 @@
 namespace ostrak {
 
 // Fetches the manifest and its signature from target's server (RetrieveHTML,
-// like the installer), verifies them under publicKey (base64) and prints
+// like the installer), takes them under the installer's trust rules
+// (TrustRelease with publicKey, base64 keys comma-separated, and the channel
+// and serial floor this tool was built with; no installed serial) and the
+// fixed files every release names, and prints
 // "serial N: K files, signature good" on out; then fetches every listed file
 // into a temporary folder (removed afterwards) and prints "OK <name>" or
 // "BAD <name>" on out as its streamed size and SHA-256 match the manifest or

@@ -33,12 +33,16 @@ text (kept in memory, at most 1 MiB; up to 4 attempts of 15 s each, 1 s
 apart) and written to standard output.
 
 With --key: checks a signed release the way an installer built with the
-publisher's public key KEY (base64, as ostrak_release --keygen prints it)
-sees it: fetches /crc/release.manifest and /crc/release.sig, verifies the
-signature, prints the release's serial, then fetches every file the manifest
+publisher's public key KEY (base64, as ostrak_release --keygen prints it; up
+to four keys, comma-separated) sees it: fetches /crc/release.manifest and
+/crc/release.sig and applies the installer's rules: signed by one of the
+keys, which the manifest names; format 2; product ostrak on this build's
+channel; not expired; a serial at most a year ahead of the clock and not
+below this build's floor; naming ostrak.exe, dta.lst and the three
+libraries. Then prints the release's serial, fetches every file the manifest
 lists (into a temporary folder, removed afterwards) and prints "OK" or "BAD"
 with each name, its size and SHA-256 checked while it streams. Exit status 0
-when the signature and every file are good.
+when the manifest is trusted and every file is good.
 
 Exit status: 0 when fetched, 1 when the fetch failed, 2 for bad arguments.
 )";

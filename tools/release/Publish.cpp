@@ -11,6 +11,7 @@
 #include "filelist/FileName.h"
 #include "platform/Files.h"
 #include "platform/TemporaryFiles.h"
+#include "platform/WallClock.h"
 #include "signature/ReleaseManifest.h"
 
 #include <algorithm>
@@ -30,10 +31,9 @@ const std::string VersionPage = "index.php";
 const std::array<std::string, 3> SupportLibraries = {"CGZipLibrary.dll", "gdiplus.dll",
                                                      "Unzip32.dll"};
 
+// The reader refuses these as entries too (filelist/FileName.h).
 bool IsListed(const std::string& name) {
-    return name != GameExe && name != ListName &&
-           std::find(SupportLibraries.begin(), SupportLibraries.end(), name) ==
-               SupportLibraries.end();
+    return !IsFixedFileName(name);
 }
 
 // The installer asks for "/crc/" + name with the name's bytes as they are: a
@@ -151,6 +151,12 @@ void WriteDurably(const std::string& path, const std::string& bytes) {
         throw ToolError("cannot write " + failure.Description);
 }
 
+SigningOptions SigningOf(const PublishOptions& options, const std::string& target) {
+    const int64_t now = SecondsSinceEpoch();
+    return SigningOptions{options.SigningKeyPem, NextSerial(target, now),
+                          now + int64_t{options.ExpiresDays} * 24 * 3600, options.Channel};
+}
+
 // Copies the release into a new tree beside OUT_DIR and moves it into place.
 void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>& names,
                    const ReleasePlaces& places, std::ostream& out) {
@@ -180,9 +186,10 @@ void BuildAndPlace(const PublishOptions& options, const std::vector<std::string>
     if (!options.SigningKeyPem.empty()) {
         std::vector<std::string> served = names;
         served.insert(served.end(), {VersionPage, ListName});
-        const uint64_t serial =
-            SignRelease(built.Path(), served, options.SigningKeyPem, NextSerial(places.Target));
-        signedNote = ", signed with serial " + std::to_string(serial);
+        const ReleaseManifest manifest =
+            SignRelease(built.Path(), served, SigningOf(options, places.Target));
+        signedNote = ", signed with serial " + std::to_string(manifest.Serial) + ", expires " +
+                     std::to_string(manifest.Expires);
     }
     if (!Files::SyncDirectory(built.Path(), &failure))
         throw ToolError("cannot write " + failure.Description);
@@ -208,6 +215,53 @@ void Publish(const PublishOptions& options, std::ostream& out, std::ostream& err
             Files::RemoveFolder(options.OutDir); // only while it is still empty
         throw;
     }
+}
+
+void Resign(const PublishOptions& options, std::ostream& out) {
+    const ReleasePlaces places = PublishedTreePlaces(options.OutDir);
+    std::string text, error;
+    ReleaseManifest earlier;
+    if (!Files::ReadWholeFile(Files::JoinPath(places.Target, ManifestName), text) ||
+        !ParseManifest(text, earlier, error))
+        throw ToolError(places.Target + ": holds no readable " + ManifestName +
+                        (error.empty() ? "" : " (" + error + ")") +
+                        "; publish it from its SOURCE_DIR with --sign instead");
+    SweepStaleTrees(places);
+    ErrorRecord failure;
+    std::vector<Files::DirEntry> entries;
+    if (!Files::ListDirectory(places.Target, entries, &failure))
+        throw ToolError("cannot read " + failure.Description);
+    Files::TemporaryFolder built;
+    if (!built.Create(places.BuildParent, &failure))
+        throw ToolError("cannot build the new tree: " + failure.Description);
+    std::vector<std::string> names;
+    for (const Files::DirEntry& e : entries) {
+        const std::string path = Files::JoinPath(places.Target, e.Name);
+        if (e.Name == ManifestName || e.Name == SignatureName)
+            continue;
+        if (!e.IsRegular || e.IsSymlink)
+            throw ToolError(path + ": not a regular file; a release tree holds plain files only");
+        CopyVerified(path, Files::JoinPath(built.Path(), e.Name));
+        names.push_back(e.Name);
+    }
+    const ReleaseManifest manifest =
+        SignRelease(built.Path(), names, SigningOf(options, places.Target));
+    for (const ManifestEntry& e : manifest.Files) {
+        const ManifestEntry* was = earlier.Find(e.Name);
+        if (!was || was->Size != e.Size || was->Sha256Hex != e.Sha256Hex)
+            throw ToolError(Files::JoinPath(places.Target, e.Name) +
+                            (was ? ": differs from" : ": is not in") + " its signed " +
+                            ManifestName + "; publish from SOURCE_DIR instead");
+    }
+    for (const ManifestEntry& e : earlier.Files)
+        if (!manifest.Find(e.Name))
+            throw ToolError(Files::JoinPath(places.Target, e.Name) + ": is missing, but its " +
+                            ManifestName + " names it; publish from SOURCE_DIR instead");
+    if (!Files::SyncDirectory(built.Path(), &failure))
+        throw ToolError("cannot write " + failure.Description);
+    MoveIntoPlace(built, places);
+    out << "Re-signed " << Printable(places.Target) << ": " << manifest.Files.size()
+        << " files, serial " << manifest.Serial << ", expires " << manifest.Expires << '\n';
 }
 
 } // namespace ostrak

@@ -68,6 +68,20 @@ ReleasePlaces FindReleasePlaces(const std::string& sourceDir, const std::string&
     return places;
 }
 
+ReleasePlaces PublishedTreePlaces(const std::string& outDir) {
+    ErrorRecord failure;
+    std::string out;
+    if (!Files::IsDirectory(outDir, &failure) || !Files::RealPath(outDir, out, &failure))
+        throw ToolError("OUT_DIR " + failure.Description);
+    ReleasePlaces places{outDir, Files::JoinPath(outDir, "crc"), Files::ParentFolder(out)};
+    Files::DirEntry existing;
+    if (!FindEntry(outDir, "crc", existing) || existing.IsSymlink || !existing.IsDirectory)
+        throw ToolError(places.Target + ": no published tree (a folder) to re-sign");
+    if (!Files::SameFileSystem(out, places.BuildParent))
+        places.BuildParent = out;
+    return places;
+}
+
 void SweepStaleTrees(const ReleasePlaces& places) {
     Files::RemoveStaleTemporaries(places.BuildParent);
     if (Files::IsDirectory(places.OutDir))

@@ -25,6 +25,10 @@ struct ReleasePlaces {
 // files).
 ReleasePlaces FindReleasePlaces(const std::string& sourceDir, const std::string& outDir);
 
+// The places of the tree published in outDir (outDir/crc must be a folder),
+// for re-signing it. Throws ToolError.
+ReleasePlaces PublishedTreePlaces(const std::string& outDir);
+
 // Removes trees and temporary files of ours that killed runs left in the
 // build folder (and in OUT_DIR) once they are stale.
 void SweepStaleTrees(const ReleasePlaces& places);

@@ -12,9 +12,6 @@ namespace ostrak {
 // before this check).
 std::string WindowsNameProblem(const std::string& name);
 
-// name with its letters in one case, as Windows compares file names: ASCII
-// letters and the letters of Windows-1252 (the code page the installer shows
-// names in) are folded; other bytes stay.
-std::string FoldedCase(const std::string& name);
+// FoldedCase (filelist/FileName.h) compares names as Windows does.
 
 } // namespace ostrak

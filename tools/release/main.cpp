@@ -7,6 +7,8 @@
 #include "Signing.h"
 #include "ToolError.h"
 #include "platform/TerminationCleanup.h"
+#include "signature/ReleaseConfig.h"
+#include "signature/ReleaseManifest.h"
 
 #include <iostream>
 #include <random>
@@ -19,8 +21,9 @@ namespace {
 
 const char* const UsageText = R"(Usage:
   ostrak_release SOURCE_DIR OUT_DIR [--seed N]
-  ostrak_release SOURCE_DIR OUT_DIR [--seed N] --sign KEYFILE
-  ostrak_release --keygen KEYFILE
+  ostrak_release SOURCE_DIR OUT_DIR [--seed N] --sign KEYFILE [SIGNING OPTIONS]
+  ostrak_release --resign OUT_DIR --sign KEYFILE [SIGNING OPTIONS]
+  ostrak_release --keygen KEYFILE [--passphrase-file F | --ask-passphrase]
   ostrak_release --dump LIST
   ostrak_release --help
 )";
@@ -67,23 +70,41 @@ optional music.
 Names are printed with every byte that is not printable ASCII (and every
 backslash) shown as \xNN.
 
-Signed releases: an installer built with the publisher's public key takes
-only releases signed with its private key. --keygen KEYFILE makes a key pair:
-the private key goes to KEYFILE (PEM, readable by its owner only; an existing
-file is never overwritten) and the public key is printed as one base64 line,
-for the installer's build (cmake -DOSTRAK_RELEASE_KEY=...). With --sign
-KEYFILE the tree also gets
-  crc/release.manifest  the format line "ostrak-release-manifest 1", a line
+Signed releases: an installer built with the publisher's public keys takes
+only releases signed with one of their private keys. --keygen KEYFILE makes a
+key pair: the private key goes to KEYFILE (PEM, readable by its owner only;
+an existing file is never overwritten), encrypted with a passphrase when
+--passphrase-file or --ask-passphrase is given, and the public key is printed
+as one base64 line, for the installer's build (cmake -DOSTRAK_RELEASE_KEY=...,
+or up to four keys, comma-separated, in -DOSTRAK_RELEASE_KEYS=...). With
+--sign KEYFILE the tree also gets
+  crc/release.manifest  the format line "ostrak-release-manifest 2", a line
                         "serial N" (seconds since the epoch, always above
-                        the serial of the release it replaces), then one line
-                        per served file: SHA-256 in hex, size, name
+                        the serial of the release it replaces), "expires T"
+                        (seconds since the epoch; installers refuse the
+                        release from then on), "product ostrak CHANNEL",
+                        "key F" (the signing key's fingerprint), then one
+                        line per served file: SHA-256 in hex, size, name
   crc/release.sig       the Ed25519 signature of the manifest, in base64
 both inside the same swap as the rest of the tree. A release.manifest or
-release.sig in SOURCE_DIR is then not copied.
+release.sig in SOURCE_DIR is then not copied. A key file that group or
+others may read is refused; an encrypted one asks for its passphrase on the
+terminal unless --passphrase-file gives it. --resign OUT_DIR signs the tree
+already published there again, with a new serial and expiry, without its
+source: every file must still match its manifest; the new tree replaces the
+old one in the same swap as publishing. Re-sign before the expiry comes.
 
 Options:
   --sign KEYFILE  sign the release with the private key in KEYFILE
+  --resign OUT_DIR  sign the tree published in OUT_DIR again (see above)
+  --expires-days N  signed releases expire N days (1 to 3650) after
+                signing; default 30
+  --channel NAME  the channel in the product line (a-z, 0-9, -); default
+                the channel this tool was built for
   --keygen KEYFILE  make a new key pair (see above)
+  --passphrase-file F  the key's passphrase is the first line of F
+  --ask-passphrase  encrypt the new key with a passphrase asked on the
+                terminal
   --seed N      mask the list with seed byte N (1 to 255) instead of a
                 random one; the same files and seed give the same list
   --dump LIST   print a release list: its seed, its count, and one line per
@@ -110,6 +131,20 @@ uint8_t ParseSeed(const std::string& text) {
     return static_cast<uint8_t>(value);
 }
 
+int ParseDays(const std::string& text) {
+    uint64_t value = 0;
+    if (!ParsePlainNumber(text, value) || value < 1 || value > MaxExpiresDays)
+        throw UsageError("--expires-days: expected a whole number from 1 to " +
+                         std::to_string(MaxExpiresDays) + ", got \"" + text + "\"");
+    return static_cast<int>(value);
+}
+
+std::string ParseChannel(const std::string& text) {
+    if (!IsChannelName(text))
+        throw UsageError("--channel: expected 1 to 32 of a-z, 0-9 and -, got \"" + text + "\"");
+    return text;
+}
+
 uint8_t RandomSeed() {
     std::random_device random;
     return static_cast<uint8_t>(std::uniform_int_distribution<int>(1, 255)(random));
@@ -121,9 +156,13 @@ int Run(const std::vector<std::string>& args) {
         return ExitUsage;
     }
     std::vector<std::string> positional;
-    std::string dump, signKey, keygen;
-    bool dumpGiven = false, signGiven = false, keygenGiven = false;
+    std::string dump, signKey, keygen, resign;
+    bool dumpGiven = false, signGiven = false, keygenGiven = false, resignGiven = false;
+    bool signingOptions = false;
+    PassphraseSource passphrase;
     int seed = -1;
+    PublishOptions options;
+    options.Channel = OSTRAK_BUILTIN_RELEASE_CHANNEL;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](const char* option) {
@@ -141,6 +180,19 @@ int Run(const std::vector<std::string>& args) {
         } else if (a == "--sign") {
             signKey = value("--sign");
             signGiven = true;
+        } else if (a == "--resign") {
+            resign = value("--resign");
+            resignGiven = true;
+        } else if (a == "--expires-days") {
+            options.ExpiresDays = ParseDays(value("--expires-days"));
+            signingOptions = true;
+        } else if (a == "--channel") {
+            options.Channel = ParseChannel(value("--channel"));
+            signingOptions = true;
+        } else if (a == "--passphrase-file") {
+            passphrase.File = value("--passphrase-file");
+        } else if (a == "--ask-passphrase") {
+            passphrase.Ask = true;
         } else if (a == "--keygen") {
             keygen = value("--keygen");
             keygenGiven = true;
@@ -154,22 +206,39 @@ int Run(const std::vector<std::string>& args) {
         }
     }
     if (keygenGiven) {
-        if (!positional.empty() || seed >= 0 || dumpGiven || signGiven)
-            throw UsageError("--keygen takes only the key file to make (see --help)");
-        std::cout << MakeSigningKey(keygen) << '\n';
+        if (!positional.empty() || seed >= 0 || dumpGiven || signGiven || resignGiven ||
+            signingOptions || (passphrase.Ask && !passphrase.File.empty()))
+            throw UsageError("--keygen takes only the key file to make and one passphrase "
+                             "option (see --help)");
+        std::cout << MakeSigningKey(keygen, passphrase) << '\n';
         return 0;
     }
+    if (passphrase.Ask)
+        throw UsageError("--ask-passphrase goes with --keygen (an encrypted key asks by itself)");
     if (dumpGiven) {
-        if (!positional.empty() || seed >= 0 || signGiven)
+        if (!positional.empty() || seed >= 0 || signGiven || resignGiven || signingOptions ||
+            !passphrase.File.empty())
             throw UsageError("--dump takes only the list to print (see --help)");
         DumpList(dump, std::cout);
         return 0;
     }
+    if ((signingOptions || !passphrase.File.empty()) && !signGiven)
+        throw UsageError("--expires-days, --channel and --passphrase-file go with --sign");
+    if (resignGiven) {
+        if (!positional.empty() || seed >= 0 || !signGiven)
+            throw UsageError("--resign takes OUT_DIR and --sign KEYFILE (see --help)");
+        options.OutDir = resign;
+        options.SigningKeyPem = ReadSigningKey(signKey, passphrase);
+        Resign(options, std::cout);
+        return 0;
+    }
     if (positional.size() != 2)
         throw UsageError("expected SOURCE_DIR and OUT_DIR (see --help)");
-    PublishOptions options{positional[0], positional[1],
-                           seed >= 0 ? static_cast<uint8_t>(seed) : RandomSeed(),
-                           signGiven ? ReadSigningKey(signKey) : std::string()};
+    options.SourceDir = positional[0];
+    options.OutDir = positional[1];
+    options.Seed = seed >= 0 ? static_cast<uint8_t>(seed) : RandomSeed();
+    if (signGiven)
+        options.SigningKeyPem = ReadSigningKey(signKey, passphrase);
     Publish(options, std::cout, std::cerr);
     return 0;
 }
