@@ -11,6 +11,8 @@
 #include "platform/Settings.h"
 #include "platform/TickCount.h"
 #include "platform/widgets/Shape.h"
+#include "signature/Base64.h"
+#include "signature/Ed25519.h"
 #include "support/FolderNames.h"
 #include "support/HttpServers.h"
 #include "support/ScopedEnv.h"
@@ -32,31 +34,6 @@ const std::string ErrorText =
 const std::string NotTrustedText =
     "The download was refused: the files on the game's server are not signed by the publisher of "
     "Ostrak.\r\nNothing more was downloaded. Please try again later.";
-
-// bytes followed by the four bytes that give the whole the CRC-32 of
-// original: the register is run back from the wanted value through four
-// steps, which is what the forger needs to know about CRC-32.
-std::string WithCrcOf(const std::string& bytes, const std::string& original) {
-    uint32_t table[256];
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k)
-            c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[i] = c;
-    }
-    uint32_t reg = Crc32Update(0xFFFFFFFFu, original.data(), original.size());
-    for (int step = 0; step < 4; ++step) {
-        uint32_t index = 0;
-        while (table[index] >> 24 != reg >> 24)
-            ++index;
-        reg = ((reg ^ table[index]) << 8) | index;
-    }
-    const uint32_t tail = reg ^ Crc32Update(0xFFFFFFFFu, bytes.data(), bytes.size());
-    std::string forged = bytes;
-    for (int k = 0; k < 4; ++k)
-        forged.push_back(static_cast<char>(tail >> (8 * k)));
-    return forged;
-}
 
 class SignedInstall : public InstallerSandbox {
 protected:
@@ -213,26 +190,44 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
     std::string changed = manifest;
     changed[changed.find(" 10 a.pak")] = '\t'; // the size field of a.pak, one byte
     const uint64_t serial = std::stoull(ServedSerial());
+    // The manifest without the line of name, signed by the publisher.
+    const auto serveWithout = [&](const std::string& name) {
+        std::string m = manifest;
+        const size_t at = m.find(" " + name + "\n");
+        const size_t begin = m.rfind('\n', at) + 1;
+        m.erase(begin, at + name.size() + 2 - begin);
+        std::string sig;
+        ASSERT_TRUE(Ed25519Sign(TempDir::Read(Sandbox.File("publisher.pem")), m, sig));
+        serve(m, Base64Encode(sig) + "\n");
+    };
     const struct {
         const char* What;
         std::function<void()> Prepare;
         std::string Why;
         size_t SignatureRequests;
+        std::vector<std::string> Fetched; // after the signature
     } cases[] = {
-        {"a changed manifest", [&] { serve(changed, signature); },
-         "the signature does not match release.manifest under the publisher's key", 1},
+        {"a changed manifest",
+         [&] { serve(changed, signature); },
+         "the signature does not match release.manifest under the publisher's key",
+         1,
+         {}},
         {"a wrong key",
          [&] {
              serve(manifest, signature);
              Env.Set("OSTRAK_RELEASE_KEY", otherKey);
          },
-         "the signature does not match release.manifest under the publisher's key", 1},
+         "the signature does not match release.manifest under the publisher's key",
+         1,
+         {}},
         {"a missing signature",
          [&] {
              Env.Set("OSTRAK_RELEASE_KEY", Key);
              serve(manifest, "");
          },
-         "no release.sig from the server", 4},
+         "no release.sig from the server",
+         4,
+         {}},
         {"an older serial",
          [&] {
              serve(manifest, signature);
@@ -241,7 +236,21 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
          },
          "serial " + std::to_string(serial) + " is older than the installed release's " +
              std::to_string(serial + 1),
-         1},
+         1,
+         {}},
+        {"a fixed file left out",
+         [&] {
+             SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "Serial", "0");
+             serveWithout("gdiplus.dll");
+         },
+         "release.manifest does not name gdiplus.dll",
+         1,
+         {}},
+        {"a listed file left out",
+         [&] { serveWithout("b.pak"); },
+         "release.manifest does not name b.pak",
+         1,
+         {"/crc/dta.lst"}},
     };
     for (const auto& c : cases) {
         c.Prepare();
@@ -253,12 +262,17 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
         });
         EXPECT_EQ(EndCount, 0) << c.What;
         EXPECT_EQ(Requests(),
-                  Then({"/crc/index.php?h=3", "/crc/release.manifest"},
-                       std::vector<std::string>(c.SignatureRequests, "/crc/release.sig")))
+                  Then(Then({"/crc/index.php?h=3", "/crc/release.manifest"},
+                            std::vector<std::string>(c.SignatureRequests, "/crc/release.sig")),
+                       c.Fetched))
             << c.What;
-        EXPECT_TRUE(FolderNames(Game).empty()) << c.What;
+        // Only the list itself may have arrived, needed to find the file left out.
+        EXPECT_EQ(FolderNames(Game), c.Fetched.empty() ? std::vector<std::string>{}
+                                                       : std::vector<std::string>{"dta.lst"})
+            << c.What;
     }
     // The stored serial itself is the limit: equal to the release's, taken.
+    serve(manifest, signature);
     SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "Serial",
                 std::to_string(serial));
     RunToSuccess();
