@@ -97,21 +97,25 @@ void FrmConnect::Timer1_Timer() {
     IgnoreErrors([&] {
         if (!InFlight() || CurrentFile.empty() || !TransferEnded())
             return;
-        if (SettleTransfer()) {
-            EndTransfer();
-            ErrorRecord why;
-            if (Body.Finish(&why)) {
-                DownDone = VbTrue;
-                DownFailed = VbFalse;
-            } else {
-                Fail("cannot write " + (why.Description.empty() ? CurrentFile : why.Description));
-            }
-        }
-        CurrentFile.clear();
+        FinishFileFetch();
         if (Phase_ == TransferPhase::Releasing)
             DropConnection();
     });
     IgnoreErrors([&] { ServiceStep(); });
+}
+
+void FrmConnect::FinishFileFetch() {
+    if (SettleTransfer()) {
+        EndTransfer();
+        ErrorRecord why;
+        if (Body.Finish(&why)) {
+            DownDone = VbTrue;
+            DownFailed = VbFalse;
+        } else {
+            Fail("cannot write " + (why.Description.empty() ? CurrentFile : why.Description));
+        }
+    }
+    CurrentFile.clear();
 }
 
 void FrmConnect::ServiceStep() {
@@ -287,6 +291,16 @@ void FrmConnect::OnError(int16_t /*Number*/, std::string& Description, int32_t /
                          const std::string& /*Source*/, const std::string& /*HelpFile*/,
                          int32_t /*HelpContext*/, VbBool& /*CancelDisplay*/) {
     SocketErrorText = Description;
+    // A connection that broke (reset, timed out) under a transfer settles it
+    // now, like any other failed response, instead of on the next tick. The
+    // broken socket object is renewed by the next tick or RetrieveHTML, as it
+    // must not go inside its own event.
+    if (!InFlight() || !TransferEnded())
+        return;
+    if (CurrentFile.empty())
+        SettleTransfer();
+    else
+        FinishFileFetch();
 }
 
 // --- Ending a fetch ---

@@ -27,7 +27,9 @@
 // than its "Content-Length:" header declares, a body more than MaxBodyExcess
 // longer than announced, a reset connection, a target that cannot be written)
 // leaves the target as it was, keeps DownDone false and sets DownFailed, with
-// the reason in FailureText. A line that merely contains "Content-Length" (such as
+// the reason in FailureText. A connection that breaks (a reset) settles its
+// file fetch at once, inside the socket's error event: failed, or stored when
+// the whole declared body had arrived. A line that merely contains "Content-Length" (such as
 // "X-Original-Content-Length:") still sets the announced length for progress,
 // but the body is held only to a real "Content-Length:" header.
 //
@@ -191,6 +193,8 @@ private:
     bool TransferEnded() const;
     // Settles an ended fetch: true when it is complete and sound, else Fail.
     bool SettleTransfer();
+    // Settles an ended file fetch: stores its body (DownDone) or fails it.
+    void FinishFileFetch();
     // Ends the fetch in flight: Idle, or Releasing while its connection is
     // not closed yet.
     void EndTransfer();

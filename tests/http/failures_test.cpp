@@ -16,27 +16,34 @@ struct FailureCase {
     const char* Name;
     Peer::Script Script;
     const char* Reason; // a part of FailureText
+    bool AtOnce;        // settled by the socket's events, before any further tick
 };
 
 TEST(Failures, NothingWrittenAndFlagRaised) {
     const std::string bigHeader = "HTTP/1.0 200 OK\r\n" + std::string(70 * 1024, 'h');
     const FailureCase cases[] = {
-        {"404", Peer::Answer("HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\n<p>no</p>"),
-         "404"},
-        {"500", Peer::Answer("HTTP/1.1 500 Internal Server Error\r\n\r\nboom"), "500"},
-        {"no header block", Peer::Answer("just some bytes without a blank line"),
-         "no header block"},
-        {"header block over 64 KiB", Peer::Answer(bigHeader + "\r\n\r\nbody"), "64 KiB"},
-        {"closed without answering", {Peer::Read(), Peer::Close()}, "without answering"},
+        {"404", Peer::Answer("HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\n<p>no</p>"), "404",
+         true},
+        {"500", Peer::Answer("HTTP/1.1 500 Internal Server Error\r\n\r\nboom"), "500", true},
+        {"no header block", Peer::Answer("just some bytes without a blank line"), "no header block",
+         false},
+        {"header block over 64 KiB", Peer::Answer(bigHeader + "\r\n\r\nbody"), "64 KiB", true},
+        {"closed without answering", {Peer::Read(), Peer::Close()}, "without answering", false},
         {"shorter than announced",
-         Peer::Answer("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabcd"), "4 of 10"},
+         Peer::Answer("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabcd"), "4 of 10", false},
         {"shorter than the real header behind a containing line",
          Peer::Answer("HTTP/1.0 200 OK\r\nX-Content-Length: 2\r\nContent-Length: 10\r\n\r\nabcd"),
-         "4 of 10"},
+         "4 of 10", false},
         {"reset mid-body",
          {Peer::Read(), Peer::Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n"),
           Peer::Send(std::string(30000, 'b')), Peer::SleepMs(30), Peer::Reset()},
-         "broke"},
+         "broke",
+         true},
+        {"reset with the body not read yet",
+         {Peer::Read(), Peer::Send("HTTP/1.0 200 OK\r\nContent-Length: 400000\r\n\r\n"),
+          Peer::Send(std::string(50000, 'b')), Peer::Reset()},
+         "broke",
+         true},
     };
     std::vector<Peer::Script> scripts;
     for (const FailureCase& c : cases)
@@ -48,8 +55,14 @@ TEST(Failures, NothingWrittenAndFlagRaised) {
         TempDir dir;
         std::string target = dir.Write("game.dat", "original");
         d.Form.RetrieveFile("127.0.0.1", "/f", target);
-        // Settled within a few ticks of the end of the response, long before
-        // the 7 s no-progress rule of the caller.
+        d.Tick(); // connects
+        for (int ms = 0; ms < 5000 && d.Form.Winsock1().State() != SocketState::Closed &&
+                         d.Form.Winsock1().State() != SocketState::Error;
+             ++ms)
+            WaitForEvents(1);
+        EXPECT_EQ(IsTrue(d.Form.DownFailed), c.AtOnce);
+        // Else settled within a few ticks of the end of the response, long
+        // before the 7 s no-progress rule of the caller.
         ASSERT_TRUE(d.TickUntilSettled(300));
         EXPECT_TRUE(IsTrue(d.Form.DownFailed));
         EXPECT_FALSE(IsTrue(d.Form.DownDone));

@@ -11,6 +11,10 @@
 
 namespace ostrak {
 
+// bytes followed by the four bytes that give the whole the CRC-32 of
+// original (how a file is made to pass a CRC-32 check).
+std::string WithCrcOf(const std::string& bytes, const std::string& original);
+
 class InstallerSandbox : public testing::Test {
 protected:
     void SetUp() override;

@@ -202,19 +202,28 @@ TEST_F(Download, SlowTransferNeverStallsAndOneWithoutLengthIsRetriedWhenItHangs)
 }
 
 TEST_F(Download, FailedResponsesAreRetriedASecondApartAndWrongBodiesNeverStay) {
-    Peer notFound({Peer::Answer("HTTP/1.0 404 Not Found\r\nContent-Length: 3\r\n\r\nno!")});
-    UseServer(notFound);
     MoveClock(50); // pauses pass quickly, in ticks
-    EXPECT_FALSE(IsTrue(W.DownloadFile("gone.pak", 0, Game)));
-    EXPECT_EQ(Failures(), RetryTexts("gone.pak", StallRule::MaxRetries, true));
-    const auto ticks = notFound.AcceptTicks();
-    ASSERT_EQ(ticks.size(), 11u);
-    for (size_t i = 1; i < ticks.size(); ++i) {
-        // A pause after each failure, but no waiting out a stall.
-        EXPECT_GE(ElapsedTicks(ticks[i - 1], ticks[i]), uint32_t(frmSplash::FailedAttemptPauseMs));
-        EXPECT_LT(ElapsedTicks(ticks[i - 1], ticks[i]), StallRule::StallMs);
+    const Peer::Script failing[] = {
+        Peer::Answer("HTTP/1.0 404 Not Found\r\nContent-Length: 3\r\n\r\nno!"),
+        {Peer::Read(), Peer::Send("HTTP/1.0 200 OK\r\nContent-Length: 400000\r\n\r\n"),
+         Peer::Send(std::string(50000, 'b')), Peer::Reset()}, // reset mid-body
+    };
+    for (const Peer::Script& script : failing) {
+        Texts.clear();
+        Peer peer({script});
+        UseServer(peer);
+        EXPECT_FALSE(IsTrue(W.DownloadFile("gone.pak", 0, Game)));
+        EXPECT_EQ(Failures(), RetryTexts("gone.pak", StallRule::MaxRetries, true));
+        const auto ticks = peer.AcceptTicks();
+        ASSERT_EQ(ticks.size(), 11u);
+        for (size_t i = 1; i < ticks.size(); ++i) {
+            // A pause after each failure, but no waiting out a stall.
+            EXPECT_GE(ElapsedTicks(ticks[i - 1], ticks[i]),
+                      uint32_t(frmSplash::FailedAttemptPauseMs));
+            EXPECT_LT(ElapsedTicks(ticks[i - 1], ticks[i]), StallRule::StallMs);
+        }
+        EXPECT_FALSE(Files::Exists(Files::JoinPath(Game, "gone.pak")));
     }
-    EXPECT_FALSE(Files::Exists(Files::JoinPath(Game, "gone.pak")));
 
     // A body with the wrong checksum is deleted and fetched again; one that
     // is never right fails like any other attempt.

@@ -177,24 +177,44 @@ TEST_F(InstallFlow, FirstInstallRerunAndRepair) {
     EXPECT_NE(st.st_mode & 0100, 0u);
     EXPECT_TRUE(Files::Exists(Home + "/Desktop/Ostrak.desktop"));
 
-    // Up to date: only the version text and the list are asked for.
-    PlanRerun(Game);
-    Run([](frmSplash& w) { EXPECT_EQ(w.FileText(), "File OK"); });
-    EXPECT_EQ(Requests(), (std::vector<std::string>{"/crc/index.php?h=3", "/crc/dta.lst"}));
-
-    // Repair: one file corrupted, one deleted, one changed by a data-only release.
-    WriteFile(Game + "/a.pak", "alpha dat4");
-    Files::RemoveFile(Game + "/b.pak");
-    Source.Write("Music2.ogg", "louder music");
-    Publish();
-    PlanRerun(Game);
-    Run();
-    EXPECT_EQ(Requests(),
-              (std::vector<std::string>{"/crc/index.php?h=3", "/crc/dta.lst", "/crc/Music2.ogg",
-                                        "/crc/a.pak", "/crc/b.pak"}));
-    EXPECT_EQ(TempDir::Read(Game + "/Music2.ogg"), "louder music");
-    EXPECT_EQ(TempDir::Read(Game + "/a.pak"), "alpha data");
-    EXPECT_EQ(EndCount, 3);
+    // Reruns, each after its change: exactly these requests, and every game
+    // file as served afterwards.
+    const std::string crc = Served.File("crc/");
+    const struct {
+        const char* What;
+        std::function<void()> Change;
+        std::vector<std::string> Asked;
+    } reruns[] = {
+        {"up to date: the list is fetched again", [] {}, {"/crc/index.php?h=3", "/crc/dta.lst"}},
+        {"one file corrupted, one deleted, one changed by a data-only release",
+         [&] {
+             WriteFile(Game + "/a.pak", "alpha dat4");
+             Files::RemoveFile(Game + "/b.pak");
+             Source.Write("Music2.ogg", "louder music");
+             Publish();
+         },
+         {"/crc/index.php?h=3", "/crc/dta.lst", "/crc/Music2.ogg", "/crc/a.pak", "/crc/b.pak"}},
+        {"a list padded to the version text, as published earlier: kept and read",
+         [&] {
+             const std::string padded =
+                 WithCrcOf(TempDir::Read(crc + "dta.lst"), TempDir::Read(crc + "ostrak.exe"));
+             WriteFile(crc + "dta.lst", padded);
+             WriteFile(Game + "/dta.lst", padded);
+             WriteFile(Game + "/a.pak", "alpha dat4");
+             Files::RemoveFile(Game + "/b.pak");
+         },
+         {"/crc/index.php?h=3", "/crc/a.pak", "/crc/b.pak"}},
+    };
+    for (const auto& r : reruns) {
+        r.Change();
+        PlanRerun(Game);
+        Run([&](frmSplash& w) { EXPECT_EQ(w.FileText(), "File OK") << r.What; });
+        EXPECT_EQ(Requests(), r.Asked) << r.What;
+        for (const char* name : {"dta.lst", "ostrak.exe", "a.pak", "b.pak", "Music2.ogg"})
+            EXPECT_EQ(TempDir::Read(Game + "/" + name), TempDir::Read(crc + name))
+                << r.What << ": " << name;
+    }
+    EXPECT_EQ(EndCount, 4);
 
     // The folder the install made goes whole, what the player put there too.
     WriteFile(Game + "/saves.dat", "slot 1");

@@ -37,31 +37,6 @@ const std::string NotTrustedText =
     "The download was refused: the files on the game's server are not signed by the publisher of "
     "Ostrak.\r\nNothing more was downloaded. Please try again later.";
 
-// bytes followed by the four bytes that give the whole the CRC-32 of
-// original: the register is run back from the wanted value through four
-// steps, which is what the forger needs to know about CRC-32.
-std::string WithCrcOf(const std::string& bytes, const std::string& original) {
-    uint32_t table[256];
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k)
-            c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[i] = c;
-    }
-    uint32_t reg = Crc32Update(0xFFFFFFFFu, original.data(), original.size());
-    for (int step = 0; step < 4; ++step) {
-        uint32_t index = 0;
-        while (table[index] >> 24 != reg >> 24)
-            ++index;
-        reg = ((reg ^ table[index]) << 8) | index;
-    }
-    const uint32_t tail = reg ^ Crc32Update(0xFFFFFFFFu, bytes.data(), bytes.size());
-    std::string forged = bytes;
-    for (int k = 0; k < 4; ++k)
-        forged.push_back(static_cast<char>(tail >> (8 * k)));
-    return forged;
-}
-
 class SignedInstall : public InstallerSandbox {
 protected:
     void SetUp() override {
@@ -238,26 +213,41 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
         DeleteSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "Serial");
     };
     const int64_t ahead = SecondsSinceEpoch() + MaxSerialLead + 100;
+    // The manifest without the entry of name, signed by the publisher.
+    const auto serveWithout = [&](const std::string& name) {
+        serve(manifest, signature);
+        Resign([&](ReleaseManifest& m, std::string&) {
+            std::erase_if(m.Files, [&](const ManifestEntry& e) { return e.Name == name; });
+        });
+    };
     const struct {
         const char* What;
         std::function<void()> Prepare;
         std::string Why;
         size_t SignatureRequests;
+        std::vector<std::string> Fetched; // after the signature
     } cases[] = {
-        {"a changed manifest", [&] { serve(changed, signature); },
-         "the signature does not match release.manifest under the publisher's key", 1},
+        {"a changed manifest",
+         [&] { serve(changed, signature); },
+         "the signature does not match release.manifest under the publisher's key",
+         1,
+         {}},
         {"a wrong key",
          [&] {
              serve(manifest, signature);
              Env.Set("OSTRAK_RELEASE_KEY", otherKey);
          },
-         "the signature does not match release.manifest under the publisher's key", 1},
+         "the signature does not match release.manifest under the publisher's key",
+         1,
+         {}},
         {"a missing signature",
          [&] {
              Env.Set("OSTRAK_RELEASE_KEY", Key);
              serve(manifest, "");
          },
-         "no release.sig from the server", 4},
+         "no release.sig from the server",
+         4,
+         {}},
         {"an older serial",
          [&] {
              serve(manifest, signature);
@@ -266,29 +256,38 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
          },
          "serial " + std::to_string(serial) + " is older than the installed release's " +
              std::to_string(serial + 1),
-         1},
+         1,
+         {}},
         {"a malformed stored serial",
          [&] {
              SaveSetting(frmSplash::SettingsApplication, ReleaseSerialSection, "Serial",
                          "1796652190x");
          },
-         "the stored serial \"1796652190x\" is not a plain number", 1},
+         "the stored serial \"1796652190x\" is not a plain number",
+         1,
+         {}},
         {"an expired manifest",
          [&] {
              forget();
              Resign([](ReleaseManifest& m, std::string&) { m.Expires = SecondsSinceEpoch() - 1; });
          },
-         "release.manifest expired at ", 1},
+         "release.manifest expired at ",
+         1,
+         {}},
         {"a serial too far ahead",
          [&] {
              Resign([&](ReleaseManifest& m, std::string&) {
                  m.Serial = static_cast<uint64_t>(ahead), m.Expires = ahead;
              });
          },
-         "serial " + std::to_string(ahead) + " is more than a year ahead of the clock", 1},
+         "serial " + std::to_string(ahead) + " is more than a year ahead of the clock",
+         1,
+         {}},
         {"a staging release",
          [&] { Resign([](ReleaseManifest& m, std::string&) { m.Channel = "staging"; }); },
-         "release.manifest is for ostrak staging, not ostrak stable", 1},
+         "release.manifest is for ostrak staging, not ostrak stable",
+         1,
+         {}},
         {"format 1",
          [&] {
              Resign([](ReleaseManifest& m, std::string& text) {
@@ -299,7 +298,19 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
                      text.substr(text.find('\n', text.find("key ")) + 1);
              });
          },
-         "release.manifest is format 1", 1},
+         "release.manifest is format 1",
+         1,
+         {}},
+        {"a fixed file left out",
+         [&] { serveWithout("gdiplus.dll"); },
+         "release.manifest does not name gdiplus.dll",
+         1,
+         {}},
+        {"a listed file left out",
+         [&] { serveWithout("b.pak"); },
+         "release.manifest does not name b.pak",
+         1,
+         {"/crc/dta.lst"}},
     };
     for (const auto& c : cases) {
         c.Prepare();
@@ -314,10 +325,14 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
         });
         EXPECT_EQ(EndCount, 0) << c.What;
         EXPECT_EQ(Requests(),
-                  Then({"/crc/index.php?h=3", "/crc/release.manifest"},
-                       std::vector<std::string>(c.SignatureRequests, "/crc/release.sig")))
+                  Then(Then({"/crc/index.php?h=3", "/crc/release.manifest"},
+                            std::vector<std::string>(c.SignatureRequests, "/crc/release.sig")),
+                       c.Fetched))
             << c.What;
-        EXPECT_EQ(FolderNames(Game), std::vector<std::string>{".ostrak-folder-id"}) << c.What;
+        // Only the list itself may have arrived, needed to find the file left out.
+        const std::vector<std::string> marker{".ostrak-folder-id"},
+            withList{".ostrak-folder-id", "dta.lst"};
+        EXPECT_EQ(FolderNames(Game), c.Fetched.empty() ? marker : withList) << c.What;
     }
     // The stored serial itself is the limit: equal to the release's, taken,
     // signed by the second of two keys.
