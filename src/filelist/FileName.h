@@ -20,6 +20,13 @@ std::string FoldedCase(const std::string& name);
 // never entries of the list.
 inline const std::array<std::string, 5> FixedFileNames = {
     "ostrak.exe", "dta.lst", "CGZipLibrary.dll", "Unzip32.dll", "gdiplus.dll"};
+// The file whose text is the release's version, served beside them.
+inline const std::string VersionFileName = "index.php";
+// Every file a release serves besides its listed ones: the version text and
+// the fixed files.
+inline const std::array<std::string, 6> UnlistedFileNames = {VersionFileName,   FixedFileNames[0],
+                                                             FixedFileNames[1], FixedFileNames[2],
+                                                             FixedFileNames[3], FixedFileNames[4]};
 // Whether name is one of FixedFileNames, letter case folded.
 bool IsFixedFileName(const std::string& name);
 

@@ -129,10 +129,14 @@ public:
     // True when a file exists at path and its CRC-32 checksum text equals
     // expected. A file whose checksum differs is deleted (made writable
     // first when it resists); one that cannot be deleted is remembered, so
-    // that DownloadFile fetches over it instead of calling it present.
+    // that DownloadFile fetches over it instead of calling it present. With
+    // a signed release the file must also have its manifest entry's size and
+    // SHA-256, taken in the same read as the checksum.
     VbBool VerifyLocalFile(const std::string& path, const std::string& expected);
     // Fetches folder/name from ServerHost ("/crc/" + name) unless a file of
-    // exactly that name is there already ("File OK"), showing progress on
+    // exactly that name is there already ("File OK"; with a signed release,
+    // only when it matches its manifest entry, else the fetched copy
+    // replaces it), showing progress on
     // the file line and the bar (step of TotalSteps). A transfer whose
     // progress stands still for more than StallRule::StallMs, or that the
     // HTTP client reports failed, is requested again, at most
@@ -225,9 +229,10 @@ private:
     // rules (TrustRelease: one of the keys, format 2, this product and
     // channel, not expired, a serial not far ahead of the clock, not below
     // the build's floor nor the stored serial), with a stored serial that
-    // reads as a number, and naming every file a release has. True when
-    // trusted (Manifest_ is then set); otherwise ReleaseNotTrusted.
-    bool FetchTrustedManifest();
+    // reads as a number, naming every file a release has, and whose
+    // index.php entry is the version text fetched before. True when trusted
+    // (Manifest_ is then set); otherwise ReleaseNotTrusted.
+    bool FetchTrustedManifest(const std::string& version);
     // Stores the installed release's serial; when that fails, the
     // "Installation failed!" box and the idle window, and false.
     bool SaveTrustedSerial();

@@ -3,6 +3,7 @@
 // it is missing), one at a time, inside the install action.
 #include "installer/frmSplash.h"
 
+#include "checksum/FileChunks.h"
 #include "checksum/clsCRC.h"
 #include "filelist/FileName.h"
 #include "http/FrmConnect.h"
@@ -15,6 +16,7 @@
 #include "platform/TickCount.h"
 #include "runtime/Program.h"
 #include "signature/BodyDigest.h"
+#include "signature/Sha256.h"
 
 #include <cmath>
 #include <cstdio>
@@ -27,6 +29,32 @@ std::string LocalChecksumText(const std::string& path) {
     clsCRC crc;
     crc.Algorithm(clsCRC::CRC32);
     return ChecksumText(crc.CalculateFile(path));
+}
+
+// The file's name within its folder.
+std::string NameOf(const std::string& path) {
+    return path.substr(path.rfind(Files::Separator()) + 1);
+}
+
+// Whether the file at path has entry's size and SHA-256 and, unless
+// expected is null, the checksum text *expected: one read for both digests.
+bool MatchesSigned(const std::string& path, const ManifestEntry* entry,
+                   const std::string* expected) {
+    if (!entry)
+        return false;
+    clsCRC crc;
+    crc.Algorithm(clsCRC::CRC32);
+    Sha256 sha;
+    const auto length = ReadFileChunks(path, [&](const uint8_t* data, size_t n) {
+        if (expected)
+            crc.AddBytes(std::span<const uint8_t>(data, n));
+        sha.Update(data, n);
+    });
+    if (!length || *length != static_cast<uint64_t>(entry->Size) ||
+        Sha256::Hex(sha.Final()) != entry->Sha256Hex)
+        return false;
+    // An empty file has no checksum, as CalculateFile gives it.
+    return !expected || ChecksumText(*length == 0 ? CrcResult() : crc.Value()) == *expected;
 }
 
 // Deletes a wrong file; when that fails, gives the owner write permission on
@@ -71,7 +99,8 @@ void frmSplash::ShowStepProgress(int16_t step, double part) {
 VbBool frmSplash::VerifyLocalFile(const std::string& path, const std::string& expected) {
     if (Files::Dir(path).empty())
         return VbFalse;
-    if (LocalChecksumText(path) == expected) {
+    if (Manifest_ ? MatchesSigned(path, Manifest_->Find(NameOf(path)), &expected)
+                  : LocalChecksumText(path) == expected) {
         WrongFilesKept_.erase(path);
         return VbTrue;
     }
@@ -97,7 +126,8 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
         return VbFalse;
     }
     const std::string path = Files::JoinPath(folder, name);
-    if (Files::Dir(path) == name && WrongFilesKept_.count(path) == 0) {
+    if (Files::Dir(path) == name && WrongFilesKept_.count(path) == 0 &&
+        (!Manifest_ || MatchesSigned(path, Manifest_->Find(name), nullptr))) {
         SetFileText("File OK");
         ShowStepProgress(step, 1);
         DoEvents();

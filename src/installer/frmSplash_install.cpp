@@ -180,7 +180,7 @@ bool frmSplash::RunInstall() {
 
     Manifest_.reset();
     TrustFailure.clear();
-    if (!ReleaseKey.empty() && !FetchTrustedManifest())
+    if (!ReleaseKey.empty() && !FetchTrustedManifest(*version))
         return false;
 
     const std::string listPath = Files::JoinPath(InstallFolder, ListName);

@@ -19,7 +19,7 @@
 
 namespace ostrak {
 
-bool frmSplash::FetchTrustedManifest() {
+bool frmSplash::FetchTrustedManifest(const std::string& version) {
     const std::string folder = PathPrefix + "/crc/";
     std::optional<std::string> manifest, signature;
     IgnoreErrors([&] { manifest = ConnectForm->RetrieveHTML(ServerHost, folder + ManifestName); });
@@ -35,8 +35,12 @@ bool frmSplash::FetchTrustedManifest() {
         return ReleaseNotTrusted(std::string("no ") + ManifestName + " from the server");
     if (!signature)
         return ReleaseNotTrusted(std::string("no ") + SignatureName + " from the server");
-    TrustRules rules{ReleaseKey, OSTRAK_BUILTIN_RELEASE_CHANNEL, OSTRAK_BUILTIN_MIN_SERIAL, 0,
-                     SecondsSinceEpoch()};
+    TrustRules rules{ReleaseKey,
+                     OSTRAK_BUILTIN_RELEASE_CHANNEL,
+                     OSTRAK_BUILTIN_MIN_SERIAL,
+                     0,
+                     SecondsSinceEpoch(),
+                     {UnlistedFileNames.begin(), UnlistedFileNames.end()}};
     std::string stored;
     if (LoadInstalledSerial(rules.InstalledSerial, stored) == StoredSerial::Malformed)
         return ReleaseNotTrusted("the stored serial \"" + stored + "\" is not a plain number");
@@ -44,9 +48,10 @@ bool frmSplash::FetchTrustedManifest() {
     TrustRefusal refused;
     if (!TrustRelease(rules, *manifest, *signature, release, refused))
         return ReleaseNotTrusted(refused.Why, refused.Expired);
-    for (const std::string& name : FixedFileNames)
-        if (!release.Find(name))
-            return ReleaseNotTrusted(std::string(ManifestName) + " does not name " + name);
+    // The version text decides which files are kept: it counts only as signed.
+    if (!MatchesEntry(*release.Find(VersionFileName), version))
+        return ReleaseNotTrusted("the version text differs from " + VersionFileName + " in " +
+                                 ManifestName);
     Manifest_ = std::move(release);
     if (!Digest_)
         Digest_ = std::make_unique<BodyDigest>();

@@ -98,6 +98,11 @@ bool VerifyRelease(const std::string& publicKeysText, const std::string& manifes
     return true;
 }
 
+bool MatchesEntry(const ManifestEntry& entry, std::string_view bytes) {
+    return static_cast<uint64_t>(entry.Size) == bytes.size() &&
+           Sha256::Hex(Sha256::Of(bytes)) == entry.Sha256Hex;
+}
+
 bool TrustRelease(const TrustRules& rules, const std::string& manifestBytes,
                   const std::string& signatureText, ReleaseManifest& out, TrustRefusal& refused) {
     ReleaseManifest m;
@@ -130,6 +135,9 @@ bool TrustRelease(const TrustRules& rules, const std::string& manifestBytes,
         return Refuse(refused, "serial " + std::to_string(m.Serial) +
                                    " is older than the installed release's " +
                                    std::to_string(rules.InstalledSerial));
+    for (const std::string& name : rules.RequiredNames)
+        if (!m.Find(name))
+            return Refuse(refused, std::string(ManifestName) + " does not name " + name);
     out = std::move(m);
     return true;
 }

@@ -29,6 +29,9 @@ bool DecodePublicKeys(const std::string& text, std::vector<std::string>& keys);
 // first KeyFingerprintDigits hex digits of its SHA-256.
 std::string KeyFingerprint(const std::string& publicKey);
 
+// Whether bytes have entry's size and SHA-256.
+bool MatchesEntry(const ManifestEntry& entry, std::string_view bytes);
+
 // The signature file's text for signature.
 std::string SignatureText(const std::string& signature);
 
@@ -46,6 +49,9 @@ struct TrustRules {
     uint64_t MinSerial = 0;       // the build's floor
     uint64_t InstalledSerial = 0; // the serial last installed (0: none)
     int64_t Now = 0;              // seconds since the epoch
+    // Names the manifest must hold besides any others (the files every
+    // release serves: its version text, list, executable and libraries).
+    std::vector<std::string> RequiredNames;
 };
 
 struct TrustRefusal {
@@ -56,7 +62,8 @@ struct TrustRefusal {
 // VerifyRelease, then, in this order: format 2; the product line; not
 // expired (Now before "expires"); a serial at most MaxSerialLead ahead of
 // Now; not below MinSerial; not below InstalledSerial (equal is taken, to
-// repair). True with the manifest in out, else false and refused.
+// repair); every one of RequiredNames named. True with the manifest in out,
+// else false and refused.
 bool TrustRelease(const TrustRules& rules, const std::string& manifestBytes,
                   const std::string& signatureText, ReleaseManifest& out, TrustRefusal& refused);
 

@@ -146,9 +146,17 @@ TEST_F(SignedInstall, ASignedReleaseInstallsAndUpdates) {
     EXPECT_EQ(Setting("Serial"), first);
 
     // The same release again (serial equal to the stored one): taken; files
-    // whose CRC-32 matches are not fetched (nor hashed) again.
+    // whose CRC-32 and SHA-256 match are not fetched again, while a kept file
+    // forged to the same CRC-32 and a changed library are.
     RunToSuccess();
     EXPECT_EQ(Requests(), Then(Signed, {"/crc/dta.lst"}));
+    ASSERT_TRUE(Files::WriteWholeFile(Game + "/b.pak",
+                                      WithCrcOf("evil code!", TempDir::Read(Game + "/b.pak"))));
+    ASSERT_TRUE(Files::WriteWholeFile(Game + "/CGZipLibrary.dll", "MZ planted"));
+    RunToSuccess();
+    EXPECT_EQ(Requests(), Then(Signed, {"/crc/dta.lst", "/crc/b.pak", "/crc/CGZipLibrary.dll"}));
+    for (const char* name : {"b.pak", "CGZipLibrary.dll"})
+        EXPECT_EQ(TempDir::Read(Game + "/" + name), TempDir::Read(Served.File("crc/") + name));
 
     // An update: a changed data file arrives, the serial moves on.
     Source.Write("b.pak", "bravo data, patched");
@@ -158,7 +166,7 @@ TEST_F(SignedInstall, ASignedReleaseInstallsAndUpdates) {
     EXPECT_EQ(Requests(), Then(Signed, {"/crc/dta.lst", "/crc/b.pak"}));
     EXPECT_EQ(TempDir::Read(Game + "/b.pak"), "bravo data, patched");
     EXPECT_EQ(Setting("Serial"), ServedSerial());
-    EXPECT_EQ(EndCount, 3);
+    EXPECT_EQ(EndCount, 4);
 }
 
 TEST_F(SignedInstall, AFileWithTheSameCrcIsRefusedWhereTheUnsignedInstallerTakesIt) {
@@ -197,6 +205,7 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
     MoveClockFast();
     const std::string manifest = TempDir::Read(Served.File("crc/release.manifest"));
     const std::string signature = TempDir::Read(Served.File("crc/release.sig"));
+    const std::string version = TempDir::Read(Served.File("crc/index.php"));
     const std::string otherKey = MakeKey("other.pem");
     const auto serve = [&](const std::string& m, const std::string& s) {
         ASSERT_TRUE(Files::WriteWholeFile(Served.File("crc/release.manifest"), m));
@@ -311,6 +320,16 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
          "release.manifest does not name b.pak",
          1,
          {"/crc/dta.lst"}},
+        // Last: the version text of another release beside this manifest.
+        {"a version text not signed",
+         [&] {
+             serve(manifest, signature);
+             Files::RemoveFile(Game + "/dta.lst"); // of the row before
+             ASSERT_TRUE(Files::WriteWholeFile(Served.File("crc/index.php"), "-12345"));
+         },
+         "the version text differs from index.php in release.manifest",
+         1,
+         {}},
     };
     for (const auto& c : cases) {
         c.Prepare();
@@ -336,6 +355,7 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
     }
     // The stored serial itself is the limit: equal to the release's, taken,
     // signed by the second of two keys.
+    ASSERT_TRUE(Files::WriteWholeFile(Served.File("crc/index.php"), version));
     serve(manifest, signature);
     SaveSetting(frmSplash::SettingsApplication, ReleaseSerialSection, "Serial",
                 std::to_string(serial));

@@ -295,11 +295,22 @@ TEST(TrustedRelease, RulesOfFormatProductExpirySerialAndKeyLine) {
          [&](ReleaseManifest& m, TrustRules&) { m.KeyId = KeyFingerprint(other.PublicKey); },
          "release.manifest names key " + KeyFingerprint(other.PublicKey) +
              " but is signed by key " + KeyFingerprint(key.PublicKey)},
+        {"the required names present",
+         [](ReleaseManifest&, TrustRules& r) { r.RequiredNames = {"a.pak"}; }, ""},
+        {"a required name absent",
+         [](ReleaseManifest&, TrustRules& r) {
+             r.RequiredNames = {"a.pak", "index.php"};
+         },
+         "release.manifest does not name index.php"},
     };
     for (const auto& c : cases) {
         ReleaseManifest m = OneFileManifest(key, serial);
         TrustRules rules{Base64Encode(other.PublicKey) + "," + Base64Encode(key.PublicKey),
-                         "stable", 0, 0, now};
+                         "stable",
+                         0,
+                         0,
+                         now,
+                         {}};
         c.Change(m, rules);
         const std::string text = FormatManifest(m);
         ReleaseManifest out;
@@ -313,7 +324,7 @@ TEST(TrustedRelease, RulesOfFormatProductExpirySerialAndKeyLine) {
     const std::string v1 = "ostrak-release-manifest 1\nserial 1800000000\n";
     ReleaseManifest out;
     TrustRefusal refused;
-    EXPECT_FALSE(TrustRelease({Base64Encode(key.PublicKey), "stable", 0, 0, now}, v1,
+    EXPECT_FALSE(TrustRelease({Base64Encode(key.PublicKey), "stable", 0, 0, now, {}}, v1,
                               SignatureOf(key, v1), out, refused));
     EXPECT_EQ(refused.Why, "release.manifest is format 1, without an expiry; format 2 is needed");
 }

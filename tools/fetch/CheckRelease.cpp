@@ -49,18 +49,16 @@ int CheckRelease(const FetchTarget& target, const std::string& publicKey, std::o
     }
     ReleaseManifest manifest;
     TrustRefusal refused;
-    const TrustRules rules{publicKey, OSTRAK_BUILTIN_RELEASE_CHANNEL, OSTRAK_BUILTIN_MIN_SERIAL, 0,
-                           SecondsSinceEpoch()};
+    const TrustRules rules{publicKey,
+                           OSTRAK_BUILTIN_RELEASE_CHANNEL,
+                           OSTRAK_BUILTIN_MIN_SERIAL,
+                           0,
+                           SecondsSinceEpoch(),
+                           {UnlistedFileNames.begin(), UnlistedFileNames.end()}};
     if (!TrustRelease(rules, signedText[0], signedText[1], manifest, refused)) {
         progress << "ostrak_fetch: not trusted: " << Printable(refused.Why) << "\n";
         return 1;
     }
-    for (const std::string& name : FixedFileNames)
-        if (!manifest.Find(name)) {
-            progress << "ostrak_fetch: not trusted: " << ManifestName << " does not name " << name
-                     << "\n";
-            return 1;
-        }
     out << "serial " << manifest.Serial << ": " << manifest.Files.size() << " files, signature good"
         << std::endl;
 
