@@ -47,8 +47,10 @@ bool BodyFile::Flush(ErrorRecord* failure) {
 bool BodyFile::Finish(ErrorRecord* failure) {
     if (!Writer_.IsOpen())
         return false;
+    // The data reaches the device before the new name does, so that a power
+    // loss leaves the old file or the whole new one, never a torn one.
     bool ok = Flush(failure) && (!Watching_ || Watching_->BodyComplete(failure)) &&
-              Writer_.Commit(failure);
+              Writer_.Sync(failure) && Writer_.Commit(failure);
     Abort();
     return ok;
 }

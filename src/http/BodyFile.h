@@ -4,7 +4,8 @@
 // MinWrite bytes (the last write of a body may be shorter); Finish renames the
 // temporary file over the target. Until then the target is untouched, and a
 // failed write, Abort or the destructor remove the temporary file, so a
-// target is replaced whole or not at all. Memory stays below about
+// target is replaced whole or not at all (its data on the device before the
+// new name is). Memory stays below about
 // 2 x MinWrite whatever the body's size. Begin also sweeps the target's
 // folder of temporary files that an ended run left behind. A call that
 // fails passes on the platform's error record in *failure when failure is
@@ -50,6 +51,8 @@ public:
     bool IsOpen() const { return Writer_.IsOpen(); }
     // Bytes appended since Begin.
     int64_t Length() const { return Length_; }
+    // The size the observer of the body in progress expects (-1: any).
+    int64_t ExpectedLength() const { return Watching_ ? Watching_->ExpectedLength() : -1; }
     const std::string& TemporaryPath() const { return Writer_.TemporaryPath(); }
 
 private:

@@ -7,6 +7,7 @@
 // was. Called on the UI thread from inside the HTTP client's events and ticks.
 #include "runtime/ErrorRecord.h"
 
+#include <cstdint>
 #include <string_view>
 
 namespace ostrak {
@@ -17,6 +18,9 @@ public:
     virtual void BodyBegun() = 0;
     virtual void BodyBytes(std::string_view bytes) = 0;
     virtual bool BodyComplete(ErrorRecord* failure) = 0;
+    // The size the body must have (-1: any). The client fails a fetch whose
+    // announced length differs, or whose body runs past it, at once.
+    virtual int64_t ExpectedLength() const { return -1; }
 };
 
 } // namespace ostrak

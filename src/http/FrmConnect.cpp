@@ -2,6 +2,7 @@
 
 #include "http/ResponseHead.h"
 #include "platform/EventLoop.h"
+#include "platform/Files.h"
 #include "runtime/ErrorRecord.h"
 
 #include <algorithm>
@@ -62,6 +63,7 @@ void FrmConnect::RetrieveURL(const std::string& Server, const std::string& Url) 
     DownPerc = 0;
     DownDone = VbFalse;
     DownFailed = VbFalse;
+    DiskFull = VbFalse;
     FailureText.clear();
     Enqueue(Server, Url, "");
 }
@@ -71,6 +73,7 @@ void FrmConnect::RetrieveFile(const std::string& Server, const std::string& Url,
     DownPerc = 0;
     DownDone = VbFalse;
     DownFailed = VbFalse;
+    DiskFull = VbFalse;
     FailureText.clear();
     Enqueue(Server, Url, Filename);
 }
@@ -203,6 +206,7 @@ void FrmConnect::OnDataArrival(int32_t /*bytesTotal*/) {
     if (Phase_ == TransferPhase::Requested)
         Phase_ = TransferPhase::Header;
     BodyBytes_ += static_cast<int64_t>(Chunk.size());
+    ReceivedBytes_ += static_cast<int64_t>(Chunk.size());
 
     if (HeaderDone()) {
         TakeBody(Chunk);
@@ -250,9 +254,14 @@ void FrmConnect::CompleteHeader(size_t at) {
     }
     ErrorRecord why;
     if (!Body.Begin(CurrentFile, &why)) {
-        Fail("cannot create a file beside " + why.Description);
+        if (Files::IsNoSpace(why))
+            FailDiskFull("cannot create a file beside " + why.Description);
+        else
+            Fail("cannot create a file beside " + why.Description);
         return;
     }
+    if (!BoundBody())
+        return;
     size_t bodyStart = at + ResponseHead::BlankLine.size();
     if (bodyStart < ResponseText_.size()) {
         std::string first = ResponseText_.substr(bodyStart);
@@ -268,14 +277,55 @@ void FrmConnect::TakeBody(std::string_view bytes) {
         return;
     }
     if (!CurrentFile.empty()) {
+        if (ExpectedLength_ >= 0 && BodyBytes_ > ExpectedLength_) {
+            Fail("the body runs past its expected size of " + std::to_string(ExpectedLength_) +
+                 " bytes");
+            return;
+        }
+        if (SpaceForBody_ >= 0 && BodyBytes_ > SpaceForBody_) {
+            FailDiskFull("the disk is full: " + std::to_string(BodyBytes_) +
+                         " bytes of the body would leave less than the free space kept in "
+                         "reserve");
+            return;
+        }
         ErrorRecord why;
-        if (!Body.Append(bytes, &why))
-            Fail("cannot write " + (why.Description.empty() ? CurrentFile : why.Description));
+        if (Body.Append(bytes, &why))
+            return;
+        std::string reason =
+            "cannot write " + (why.Description.empty() ? CurrentFile : why.Description);
+        if (Files::IsNoSpace(why))
+            FailDiskFull(std::move(reason));
+        else
+            Fail(std::move(reason));
         return;
     }
     ResponseText_.append(bytes);
     if (BodyBytes_ > MaxMemoryBody)
         Fail("the response body is larger than 1 MiB");
+}
+
+bool FrmConnect::BoundBody() {
+    ExpectedLength_ = Body.ExpectedLength();
+    if (ExpectedLength_ >= 0 && DeclaredLength_ > 0 && DeclaredLength_ != ExpectedLength_) {
+        Fail("the announced length of " + std::to_string(DeclaredLength_) +
+             " bytes differs from the expected size of " + std::to_string(ExpectedLength_) +
+             " bytes");
+        return false;
+    }
+    SpaceForBody_ = -1;
+    int64_t available = 0, size = 0;
+    if (Files::FreeSpace(Files::ParentFolder(CurrentFile), available, size)) {
+        const int64_t reserve = std::min(FreeSpaceReserve, size / 100 * FreeSpaceReservePercent);
+        SpaceForBody_ = std::max<int64_t>(available - reserve, 0);
+        const int64_t announced = std::max(DeclaredLength_, ExpectedLength_);
+        if (announced > SpaceForBody_) {
+            FailDiskFull("the disk is full: the " + std::to_string(announced) +
+                         " bytes announced need more than the " + std::to_string(SpaceForBody_) +
+                         " bytes free above the reserve");
+            return false;
+        }
+    }
+    return true;
 }
 
 bool FrmConnect::BodyTooLong() const {
@@ -291,6 +341,9 @@ void FrmConnect::OnError(int16_t /*Number*/, std::string& Description, int32_t /
                          const std::string& /*Source*/, const std::string& /*HelpFile*/,
                          int32_t /*HelpContext*/, VbBool& /*CancelDisplay*/) {
     SocketErrorText = Description;
+    // A request still queued: its connection could not be made.
+    if (!InFlight() && !Queue[0].Server.empty())
+        ++ConnectFailures;
     // A connection that broke (reset, timed out) under a transfer settles it
     // now, like any other failed response, instead of on the next tick. The
     // broken socket object is renewed by the next tick or RetrieveHTML, as it
@@ -350,6 +403,11 @@ void FrmConnect::Fail(std::string reason) {
     Body.Abort();
     CurrentFile.clear();
     EndTransfer();
+}
+
+void FrmConnect::FailDiskFull(std::string reason) {
+    Fail(std::move(reason));
+    DiskFull = VbTrue;
 }
 
 void FrmConnect::EndTransfer() {

@@ -81,6 +81,11 @@ public:
     // stored; one byte more fails the fetch at once, so a server that
     // announces a length and then streams without end cannot fill the disk.
     static constexpr int64_t MaxBodyExcess = 1024 * 1024;
+    // A file body may not leave its file system with less free space than
+    // the smaller of these: the announced length is checked as the body
+    // begins, and the bytes are counted while they arrive.
+    static constexpr int64_t FreeSpaceReserve = 64 * 1024 * 1024;
+    static constexpr int FreeSpaceReservePercent = 1;
     // RetrieveHTML: attempts, the wait of one attempt, and the pause between.
     static constexpr int RetrieveHTMLAttempts = 4;
     static constexpr uint32_t RetrieveHTMLWaitMs = 15000;
@@ -108,6 +113,16 @@ public:
     // Description of the last asynchronous socket failure (a refused or reset
     // connection, a failed name resolution), for messages; "" when none yet.
     std::string SocketErrorText;
+    // Connections that the system refused or could not make (the socket's
+    // error event before it connected), counted from construction: a caller
+    // that waits for a fetch takes a new one as its attempt failing, where
+    // the watchdog alone would wait for its next renewal.
+    int32_t ConnectFailures = 0;
+    // True when the current file fetch failed because its target's file
+    // system is full, or would be left with less than its reserve
+    // (FreeSpaceReserve): retrying cannot help. Set to false by every
+    // Retrieve.
+    VbBool DiskFull = VbFalse;
 
     // Queues a request whose response (header block included) stays in
     // ResponseText until the next connection opens. Returns at once.
@@ -147,6 +162,8 @@ public:
     // Body bytes received on the current connection (all bytes before the
     // header block is complete), and the announced length (0: none).
     int64_t BodyBytes() const { return BodyBytes_; }
+    // Every byte received for fetches in flight, counted from construction.
+    int64_t ReceivedBytes() const { return ReceivedBytes_; }
     int64_t ContentLength() const { return ContentLength_; }
     // Requests waiting in the queue (not counting the one in flight).
     int QueuedRequests() const;
@@ -200,6 +217,11 @@ private:
     void EndTransfer();
     // Marks the fetch in flight failed and drops what it gathered.
     void Fail(std::string reason);
+    // Fail, for a file system that is full (DiskFull).
+    void FailDiskFull(std::string reason);
+    // Sets the bounds of the file body just begun; false when its announced
+    // length already passes one (the fetch has failed then).
+    bool BoundBody();
     // Releases a connection whose data is no longer wanted (from a tick or
     // RetrieveHTML, never inside a socket event).
     void DropConnection();
@@ -216,6 +238,11 @@ private:
     // The real "Content-Length:" header's value (0: none): the length the
     // body has to reach.
     int64_t DeclaredLength_ = 0;
+    int64_t ReceivedBytes_ = 0;
+    // Bytes the current file body may have: the free space above the
+    // reserve, and the size the body observer expects (-1: no bound).
+    int64_t SpaceForBody_ = -1;
+    int64_t ExpectedLength_ = -1;
     int16_t IdleTicks = 0;
     std::string CurrentFile;
     TransferPhase Phase_ = TransferPhase::Idle;

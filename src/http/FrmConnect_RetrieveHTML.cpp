@@ -20,6 +20,7 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
         DownPerc = 0;
         DownFailed = VbFalse;
         FailureText.clear();
+        const int32_t connectFailures = ConnectFailures;
         Enqueue(Server, Url, "");
         ServiceStep();
 
@@ -37,6 +38,10 @@ std::optional<std::string> FrmConnect::RetrieveHTML(const std::string& Server,
             }
             if (IsTrue(DownFailed))
                 break;
+            if (ConnectFailures != connectFailures) {
+                FailureText = "cannot connect (" + SocketErrorText + ")";
+                break;
+            }
             uint32_t elapsed = ElapsedTicks(start, TickCount());
             if (elapsed > RetrieveHTMLWaitMs) {
                 FailureText = "no complete answer within 15 s";

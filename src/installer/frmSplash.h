@@ -222,7 +222,8 @@ private:
     bool Fetched(const std::string& name, int16_t step, const std::string& folder,
                  const FileCheck& check = {});
     // The error exit: unloads the HTTP client (ending what it still fetches),
-    // then the connection error box and the idle window. False.
+    // then the connection error box (the "Disk full!" box when a download
+    // found no room) and the idle window. False.
     bool InstallFailed();
     // With a ReleaseKey, right after the version text: fetches the manifest
     // and its signature (RetrieveHTML) and takes it only under the trust
@@ -257,6 +258,8 @@ private:
 
     // Files found wrong by VerifyLocalFile that could not be deleted.
     std::set<std::string> WrongFilesKept_;
+    // A download failed because the disk is full (InstallFailed says so).
+    bool DiskFull_ = false;
 };
 
 } // namespace ostrak

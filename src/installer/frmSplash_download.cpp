@@ -18,6 +18,7 @@
 #include "signature/BodyDigest.h"
 #include "signature/Sha256.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -155,8 +156,11 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
             return VbFalse;
         FrmConnect& client = *ConnectForm;
         double last = -1;
+        const int32_t connectFailures = client.ConnectFailures;
         client.RetrieveFile(ServerHost, "/crc/" + name, path);
         uint32_t stallStart = TickCount();
+        StallRule::RateWatch rate;
+        rate.Start(stallStart, client.ReceivedBytes());
         Attempt attempt;
         for (;;) {
             if (ProgramEnded()) {
@@ -167,13 +171,17 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
                 attempt = Attempt::Stored;
                 break;
             }
-            if (IsTrue(client.DownFailed)) {
+            // A connection refused or not made fails the attempt at once.
+            if (IsTrue(client.DownFailed) || client.ConnectFailures != connectFailures) {
                 attempt = Attempt::Failed;
                 break;
             }
-            // Wait for the next event, or until the stall would be reached.
+            // Wait for the next event, or until the stall or the end of the
+            // rate's window would be reached.
             const uint32_t elapsed = ElapsedTicks(stallStart, TickCount());
-            WaitForEvents(elapsed > StallRule::StallMs ? 0 : StallRule::StallMs + 1 - elapsed);
+            WaitForEvents(std::min<uint32_t>(
+                elapsed > StallRule::StallMs ? 0 : StallRule::StallMs + 1 - elapsed,
+                rate.MsLeft(TickCount()) + 1));
             if (ProgramEnded()) {
                 attempt = Attempt::Ended;
                 break;
@@ -185,6 +193,10 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
                 ShowStepProgress(step, p);
                 last = client.DownPerc;
             } else if (StallRule::Stalled(stallStart, TickCount())) {
+                attempt = Attempt::Stalled;
+                break;
+            }
+            if (rate.TooSlow(TickCount(), client.ReceivedBytes())) {
                 attempt = Attempt::Stalled;
                 break;
             }
@@ -204,6 +216,12 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
             // The server sent something that fails the check: it must not
             // stay in place.
             RemoveWrongFile(path);
+        }
+        // No retry fills a full disk.
+        if (attempt == Attempt::Failed && IsTrue(client.DownFailed) && IsTrue(client.DiskFull)) {
+            DiskFull_ = true;
+            SetFileText("Failure (" + shown + ")!");
+            break;
         }
         ++retries;
         if (retries > StallRule::MaxRetries) {

@@ -122,6 +122,15 @@ bool frmSplash::InstallFailed() {
     // temporary file, or a late answer stored under the real name) while the
     // window idles. Unloading it ends that; the next click loads it again.
     ConnectForm.reset();
+    if (DiskFull_) {
+        DiskFull_ = false;
+        MsgBox("Error: The disk is full!\r\nPlease make room on the disk that holds " +
+                   AnsiToDisplay(InstallFolder) + ", then try again.",
+               vbCritical + vbOKOnly, "Disk full!");
+        if (!ProgramEnded())
+            SetBusy(VbFalse);
+        return false;
+    }
     MsgBox("Error: Couldn't fetch installation files from the internet!\r\nPlease check your "
            "connection, and make sure no firewalls are blocking the installer, then try again.",
            vbCritical + vbOKOnly, "Connection error!");
@@ -161,6 +170,7 @@ bool frmSplash::RunInstall() {
         return false;
 
     ClaimInstallFolder();
+    DiskFull_ = false;
 
     SetStageText("Installing: Creating a connection...");
     LoadConnectForm();

@@ -77,6 +77,9 @@ bool AtomicFileWriter::Commit(ErrorRecord* failure) {
     ReleaseTemporaryPath(Registration_);
     Registration_ = -1;
     TempPath_.clear();
+    // The new name reaches the device too. The file is in place whatever
+    // this answers: a failure here cannot be undone, so it is not one.
+    SyncDirectory(ParentFolder(Target_));
     return true;
 }
 

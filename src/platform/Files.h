@@ -66,6 +66,13 @@ bool ListDirectory(const std::string& path, std::vector<DirEntry>& out,
 bool ExchangePaths(const std::string& a, const std::string& b, ErrorRecord* failure = nullptr);
 // Flushes a folder's entries (names created, renamed or removed in it) to the device.
 bool SyncDirectory(const std::string& path, ErrorRecord* failure = nullptr);
+// The bytes this user may still write on the file system that holds path,
+// and the file system's size; false when the system cannot tell.
+bool FreeSpace(const std::string& path, int64_t& available, int64_t& size,
+               ErrorRecord* failure = nullptr);
+// Whether a failure is the file system (or the user's share of it, or the
+// largest file allowed) being full: no retry can help then.
+bool IsNoSpace(const ErrorRecord& failure);
 
 // The directory lookup of path: the entry's own name when path names
 // something other than a folder (a link is looked up through), else "". The
@@ -147,8 +154,9 @@ public:
     bool Write(const void* data, size_t n, ErrorRecord* failure = nullptr);
     // Flushes the data to the device before Commit (optional; costs time).
     bool Sync(ErrorRecord* failure = nullptr);
-    // Closes the temporary file and renames it over the target; false when
-    // either fails, and the temporary file is then removed.
+    // Closes the temporary file and renames it over the target, then flushes
+    // the folder's entries to the device; false when the close or the rename
+    // fails, and the temporary file is then removed.
     bool Commit(ErrorRecord* failure = nullptr);
     void Abort();
     bool IsOpen() const { return Fd_ >= 0; }

@@ -11,6 +11,7 @@
 #include <stdio.h> // renameat2
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace ostrak {
@@ -167,6 +168,23 @@ bool ExchangePaths(const std::string& a, const std::string& b, ErrorRecord* fail
     (void)a;
     return ReportFailure(failure, "Files.ExchangePaths", b, ENOSYS);
 #endif
+}
+
+bool FreeSpace(const std::string& path, int64_t& available, int64_t& size, ErrorRecord* failure) {
+    struct statvfs st {};
+    if (::statvfs(path.c_str(), &st) != 0)
+        return ReportFailure(failure, "Files.FreeSpace", path, errno);
+    const auto bytes = [&](fsblkcnt_t blocks) {
+        const unsigned __int128 n = static_cast<unsigned __int128>(blocks) * st.f_frsize;
+        return n > INT64_MAX ? INT64_MAX : static_cast<int64_t>(n);
+    };
+    available = bytes(st.f_bavail);
+    size = bytes(st.f_blocks);
+    return true;
+}
+
+bool IsNoSpace(const ErrorRecord& failure) {
+    return failure.Number == ENOSPC || failure.Number == EDQUOT || failure.Number == EFBIG;
 }
 
 bool SyncDirectory(const std::string& path, ErrorRecord* failure) {

@@ -43,6 +43,8 @@ public:
     // Refusal: Number 1, Description "<name>: ... differs from the signed
     // manifest", Source "BodyDigest.BodyComplete".
     bool BodyComplete(ErrorRecord* failure) override;
+    // The expected entry's size.
+    int64_t ExpectedLength() const override { return Expected_ ? Expected_->Size : -1; }
 
     // Bodies refused since construction.
     int Refused() const { return Refused_; }

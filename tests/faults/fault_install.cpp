@@ -41,7 +41,7 @@ public:
             Completed = true;
             return vbNo;
         }
-        if (title == "Connection error!") {
+        if (title == "Connection error!" || title == "Disk full!") {
             ErrorExit = true;
             return vbOK;
         }

@@ -6,6 +6,7 @@
 // with memory bounded throughout. Time runs on the movable tick counter.
 #include "faults/FaultCase.h"
 #include "faults/FaultServer.h"
+#include "http/StallRule.h"
 #include "platform/Files.h"
 #include "platform/Settings.h"
 #include "platform/TickCount.h"
@@ -85,7 +86,7 @@ TEST_F(Servers, VanishingBetweenFilesThenBackTheNextClickRepairs) {
                                         "/crc/Unzip32.dll"}));
 }
 
-TEST_F(Servers, DripOfTheBodyEverySixSecondsNeverStallsAndCompletes) {
+TEST_F(Servers, DripOfTheBodyEverySixSecondsIsRetriedAsAStallAfterItsWindow) {
     const std::string slow = "a body that arrives one byte every six seconds";
     Publish({{"a.pak", slow}});
     FaultServer server(Release.Path());
@@ -111,9 +112,12 @@ TEST_F(Servers, DripOfTheBodyEverySixSecondsNeverStallsAndCompletes) {
         }
         return true;
     };
+    uint32_t firstRetry = 0;
     Click(nullptr, [&](const std::string& text) {
         if (text == "Download of a.pak done!")
             StopClock();
+        if (text == "Failure (a.pak), retrying... (1)")
+            firstRetry = TickCount();
         if (text.rfind("Downloading a.pak, ", 0) != 0)
             return;
         if (started == 0) {
@@ -123,13 +127,13 @@ TEST_F(Servers, DripOfTheBodyEverySixSecondsNeverStallsAndCompletes) {
         pending = false;
         sinceSeen = 0;
     });
+    // The drip never stands still for 7 s, but moves far less than 256
+    // bytes/s over 30 s: the rate ends the first attempt, and a later one
+    // (the server serves one connection at a time) gets it whole.
     EXPECT_EQ(EndCount, 1);
-    EXPECT_GE(ElapsedTicks(started, TickCount()), 6000u * slow.size());
-    EXPECT_EQ(CountPrefix(FileTexts, "Failure ("), 0);
-    EXPECT_EQ(CountPrefix(FileTexts, "Downloading a.pak, "), static_cast<int>(slow.size()) + 1);
+    EXPECT_GE(ElapsedTicks(started, firstRetry), StallRule::RateWindowMs);
+    EXPECT_LT(ElapsedTicks(started, firstRetry), StallRule::RateWindowMs + 6000);
     ExpectServedCopies(Game, InstallFolderFiles());
-    const std::vector<std::string> asked = server.Requests();
-    EXPECT_EQ(std::count(asked.begin(), asked.end(), "/crc/a.pak"), 1);
 }
 
 // Each hostile answer, given to every request of one path: the described

@@ -169,12 +169,14 @@ TEST_F(Download, ElevenStallsGiveTheRetryTextsThenTheFinalFailure) {
 }
 
 TEST_F(Download, SlowTransferNeverStallsAndOneWithoutLengthIsRetriedWhenItHangs) {
-    // Every piece of the first body arrives 6.5 s after the one before.
-    std::string body(20, 'x');
-    Peer::Script slow = {Peer::Read(), Peer::Send("HTTP/1.0 200 OK\r\nContent-Length: 20\r\n\r\n")};
-    for (char c : body) {
+    // Every piece of the first body arrives 6.5 s after the one before, each
+    // large enough that 30 s hold more than 256 bytes/s.
+    const std::string piece(2000, 'x');
+    Peer::Script slow = {Peer::Read(),
+                         Peer::Send("HTTP/1.0 200 OK\r\nContent-Length: 40000\r\n\r\n")};
+    for (int i = 0; i < 20; ++i) {
         slow.push_back(Peer::SleepMs(30));
-        slow.push_back(Peer::Send(std::string(1, c)));
+        slow.push_back(Peer::Send(piece));
     }
     // The second file: no length (progress stays 0), first hangs, then comes whole.
     Peer peer({slow,

@@ -33,10 +33,14 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
     ProgressLine line(progress);
     bool warnedNoLength = false;
     for (int retries = 0;; ++retries) {
+        const int32_t connectFailures = form.ConnectFailures;
         form.RetrieveFile(target.Host, target.Path, file);
         line.Reset();
         double last = -1;
         uint32_t stallStart = TickCount();
+        StallRule::RateWatch rate;
+        rate.Start(stallStart, form.ReceivedBytes());
+        std::string why = "no progress for " + std::to_string(StallRule::StallMs / 1000) + " s";
         for (;;) {
             if (IsTrue(form.DownDone)) {
                 line.Update(form.BodyBytes(), form.ContentLength(), TickCount());
@@ -47,6 +51,10 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
             if (IsTrue(form.DownFailed)) {
                 progress << "ostrak_fetch: failed: " << Printable(form.FailureText) << "\n";
                 return 1;
+            }
+            if (form.ConnectFailures != connectFailures) {
+                why = "cannot connect";
+                break;
             }
             WaitForEvents(PollMs);
             uint32_t now = TickCount();
@@ -67,14 +75,20 @@ int FetchToFile(const FetchTarget& target, const std::string& file, std::ostream
             }
             if (StallRule::Stalled(stallStart, now))
                 break;
+            if (rate.TooSlow(now, form.ReceivedBytes())) {
+                why = "slower than 256 bytes/s for 30 s";
+                break;
+            }
         }
         if (retries + 1 > StallRule::MaxRetries) {
-            progress << "ostrak_fetch: failed: no progress for " << StallRule::StallMs / 1000
-                     << " s, " << StallRule::MaxRetries + 1 << " times" << SocketHint(form) << "\n";
+            progress << "ostrak_fetch: failed: " << why << ", " << StallRule::MaxRetries + 1
+                     << " times" << SocketHint(form) << "\n";
             return 1;
         }
-        progress << "ostrak_fetch: no progress for " << StallRule::StallMs / 1000
-                 << " s, retrying (" << retries + 1 << ")" << SocketHint(form) << "\n";
+        progress << "ostrak_fetch: " << why << ", retrying (" << retries + 1 << ")"
+                 << SocketHint(form) << "\n";
+        if (form.ConnectFailures != connectFailures)
+            WaitTicks(FrmConnect::RetrieveHTMLPauseMs);
         form.CloseConnections();
     }
 }
