@@ -210,8 +210,9 @@ void FaultServer::Serve(int fd) {
         }
         return;
     }
-    case Fault::EndlessBody: {
-        if (!Send(fd, Header(-1)))
+    case Fault::EndlessBody:
+    case Fault::HugeLength: {
+        if (!Send(fd, Header(*fault == Fault::HugeLength ? INT64_MAX / 2 : -1)))
             return;
         const std::string chunk(64 * 1024, 'b');
         for (int64_t sent = 0; sent < EndlessLimit && Send(fd, chunk); sent += 65536) {

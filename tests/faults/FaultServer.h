@@ -36,6 +36,8 @@ public:
         EndlessBody,
         // A 404 with an empty body.
         NotFound,
+        // "Content-Length: 4611686018427387903" and a body without end.
+        HugeLength,
     };
 
     explicit FaultServer(std::string folder);

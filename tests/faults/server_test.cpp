@@ -35,6 +35,8 @@ const char* FaultName(FaultServer::Fault fault) {
         return "dripped header";
     case F::DripWithoutLength:
         return "dripped body without length";
+    case F::HugeLength:
+        return "length of 2^62 - 1 and an endless body";
     default:
         return "other";
     }
@@ -151,6 +153,7 @@ TEST_F(Servers, HostileAnswersEndInRetriesThenTheErrorExit) {
         const char* Name;
         int MaxAttempts;
         int Retries; // "retrying..." texts on the file line
+        const char* Box = "Connection error!";
     } cases[] = {
         {{100, F::EndlessHeader}, "/crc/index.php?h=3", "index.php", 4, 0},
         {{100, F::EndlessBody}, "/crc/index.php?h=3", "index.php", 4, 0},
@@ -161,6 +164,8 @@ TEST_F(Servers, HostileAnswersEndInRetriesThenTheErrorExit) {
         // Only the last attempt meets the endless body, which is still
         // arriving when the action gives up.
         {lastEndless, "/crc/a.pak", "a.pak", 11, 10},
+        // A length that no disk holds: the disk is full, and no retry helps.
+        {{100, F::HugeLength}, "/crc/a.pak", "a.pak", 1, 0, "Disk full!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.Path) + ", " + FaultName(c.Faults.back()));
@@ -171,7 +176,13 @@ TEST_F(Servers, HostileAnswersEndInRetriesThenTheErrorExit) {
         server.SetFaults(c.Path, c.Faults);
         SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "DoMu", "1");
         PlanFolder(Game, false);
-        PlanErrorExit();
+        if (std::string(c.Box) == "Disk full!")
+            Dialogs.ExpectMsgBox("Error: The disk is full!\r\nPlease make room on the disk that "
+                                 "holds " +
+                                     Game + ", then try again.",
+                                 vbCritical + vbOKOnly, c.Box, vbOK);
+        else
+            PlanErrorExit();
         // A dripping server lets a byte go every 6 s of the counter.
         int moves = 0;
         FastClock([&] {
@@ -190,7 +201,7 @@ TEST_F(Servers, HostileAnswersEndInRetriesThenTheErrorExit) {
                   c.Retries);
         const std::vector<std::string> asked = server.Requests();
         const auto attempts = std::count(asked.begin(), asked.end(), c.Path);
-        EXPECT_GE(attempts, 1);
+        EXPECT_GE(attempts, c.MaxAttempts == 1 ? 1 : 2);
         EXPECT_LE(attempts, c.MaxAttempts);
         // The action is over: nothing of the abandoned answer goes on
         // arriving or reaches the disk.

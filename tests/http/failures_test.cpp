@@ -15,8 +15,18 @@ using Peer = ScriptedHttpPeer;
 struct FailureCase {
     const char* Name;
     Peer::Script Script;
-    const char* Reason; // a part of FailureText
-    bool AtOnce;        // settled by the socket's events, before any further tick
+    const char* Reason;    // a part of FailureText
+    bool AtOnce;           // settled by the socket's events, before any further tick
+    int64_t Expected = -1; // the size the body observer expects (-1: none)
+};
+
+// Expects bodies of one size and takes whatever arrives.
+struct SizeObserver : BodyObserver {
+    void BodyBegun() override {}
+    void BodyBytes(std::string_view) override {}
+    bool BodyComplete(ErrorRecord*) override { return true; }
+    int64_t ExpectedLength() const override { return Size; }
+    int64_t Size = -1;
 };
 
 TEST(Failures, NothingWrittenAndFlagRaised) {
@@ -44,7 +54,23 @@ TEST(Failures, NothingWrittenAndFlagRaised) {
           Peer::Send(std::string(50000, 'b')), Peer::Reset()},
          "broke",
          true},
+        {"announced length other than the expected size",
+         Peer::Answer("HTTP/1.0 200 OK\r\nContent-Length: 7\r\n\r\nabcdefg"),
+         "7 bytes differs from the expected size of 6", true, 6},
+        {"a body past the expected size",
+         {Peer::Read(), Peer::Send("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nabcdef"),
+          Peer::SleepMs(30), Peer::Send("g"), Peer::Close()},
+         "past its expected size of 6",
+         true,
+         6},
+        {"a length no disk holds",
+         {Peer::Read(),
+          Peer::Send("HTTP/1.0 200 OK\r\nContent-Length: 4611686018427387903\r\n\r\n"),
+          Peer::Send(std::string(70000, 'b')), Peer::Close()},
+         "the disk is full",
+         true},
     };
+    SizeObserver observer;
     std::vector<Peer::Script> scripts;
     for (const FailureCase& c : cases)
         scripts.push_back(c.Script);
@@ -54,6 +80,8 @@ TEST(Failures, NothingWrittenAndFlagRaised) {
         SCOPED_TRACE(c.Name);
         TempDir dir;
         std::string target = dir.Write("game.dat", "original");
+        observer.Size = c.Expected;
+        d.Form.SetBodyObserver(&observer);
         d.Form.RetrieveFile("127.0.0.1", "/f", target);
         d.Tick(); // connects
         for (int ms = 0; ms < 5000 && d.Form.Winsock1().State() != SocketState::Closed &&
@@ -67,6 +95,7 @@ TEST(Failures, NothingWrittenAndFlagRaised) {
         EXPECT_TRUE(IsTrue(d.Form.DownFailed));
         EXPECT_FALSE(IsTrue(d.Form.DownDone));
         EXPECT_NE(d.Form.FailureText.find(c.Reason), std::string::npos) << d.Form.FailureText;
+        EXPECT_EQ(IsTrue(d.Form.DiskFull), std::string(c.Reason) == "the disk is full");
         EXPECT_EQ(TempDir::Read(target), "original");
         EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"game.dat"});
         // The connection is released for the next request.
