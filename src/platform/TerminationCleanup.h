@@ -8,7 +8,7 @@
 // it holds directly), then ends the program by the same signal with its
 // default action, so the parent still sees how it ended. SIGKILL cannot be
 // caught: what it leaves is swept later by RemoveStaleTemporaries.
-#include <csignal>
+#include <cstddef>
 #include <string>
 
 namespace ostrak {
@@ -44,7 +44,9 @@ public:
     TerminationDeferred& operator=(const TerminationDeferred&) = delete;
 
 private:
-    sigset_t Previous_;
+    // The signal mask to restore, in the system's own form.
+    static constexpr std::size_t PreviousSize = 128;
+    unsigned char Previous_[PreviousSize];
 };
 
 } // namespace Files

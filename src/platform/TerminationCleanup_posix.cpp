@@ -141,15 +141,20 @@ void ReleaseTemporaryPath(int handle) {
 }
 
 TerminationDeferred::TerminationDeferred() {
+    static_assert(sizeof(sigset_t) <= PreviousSize);
     sigset_t held;
     ::sigemptyset(&held);
     for (int signal : HandledSignals)
         ::sigaddset(&held, signal);
-    ::pthread_sigmask(SIG_BLOCK, &held, &Previous_);
+    sigset_t previous;
+    ::pthread_sigmask(SIG_BLOCK, &held, &previous);
+    std::memcpy(Previous_, &previous, sizeof previous);
 }
 
 TerminationDeferred::~TerminationDeferred() {
-    ::pthread_sigmask(SIG_SETMASK, &Previous_, nullptr);
+    sigset_t previous;
+    std::memcpy(&previous, Previous_, sizeof previous);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 } // namespace Files

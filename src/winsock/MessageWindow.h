@@ -10,9 +10,13 @@
 //   SendWindowMessage             calls the window's procedure at once.
 //   CallWindowProcedure          calls a given procedure (the previous one).
 //
-// Handles are never reused within a run, so a message still queued for a
-// destroyed window is dropped and never reaches a newer one. Windows live on
-// the user-interface thread; PostWindowMessage may be called from any thread.
+// The handle of a destroyed window may later name a newer window (the
+// system reuses handles), so a message still queued under that handle could
+// reach the newer one. A source whose messages must not outlive what they
+// are about posts them with PostWindowMessageGuarded and a generation tag of
+// its own, checked at delivery (the socket notifications carry their
+// registration's). Windows live on the user-interface thread;
+// PostWindowMessage may be called from any thread.
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -19,7 +19,7 @@ struct WindowRecord {
     WindowProcedure Procedure = &DefaultWindowProc;
 };
 
-// Windows by handle; handles count up and are never reused.
+// Windows by handle; here handles count up and are never reused.
 // Kept for the whole run (never destroyed), so that a lookup thread that
 // answers while the program ends finds them intact.
 std::mutex& windowsLock = *new std::mutex;
