@@ -10,6 +10,8 @@ bool BodyFile::Begin(const std::string& target, ErrorRecord* failure) {
     if (!Writer_.Begin(target, failure))
         return false;
     Gathered_.reserve(MinWrite);
+    Crc_.Algorithm(clsCRC::CRC32);
+    StoredChecksum_.clear();
     Watching_ = Observer_;
     if (Watching_)
         Watching_->BodyBegun();
@@ -20,6 +22,7 @@ bool BodyFile::Append(std::string_view bytes, ErrorRecord* failure) {
     if (!Writer_.IsOpen())
         return false;
     Length_ += static_cast<int64_t>(bytes.size());
+    Crc_.AddBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
     if (Watching_)
         Watching_->BodyBytes(bytes);
     if (Gathered_.empty() && bytes.size() >= MinWrite) {
@@ -51,6 +54,8 @@ bool BodyFile::Finish(ErrorRecord* failure) {
     // loss leaves the old file or the whole new one, never a torn one.
     bool ok = Flush(failure) && (!Watching_ || Watching_->BodyComplete(failure)) &&
               Writer_.Sync(failure) && Writer_.Commit(failure);
+    if (ok && Length_ > 0)
+        StoredChecksum_ = ChecksumText(Crc_.Value());
     Abort();
     return ok;
 }

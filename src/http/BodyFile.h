@@ -10,9 +10,12 @@
 // folder of temporary files that an ended run left behind. A call that
 // fails passes on the platform's error record in *failure when failure is
 // given. An observer, when set, sees the body as it is appended and may
-// refuse it before it replaces the target (BodyObserver.h).
+// refuse it before it replaces the target (BodyObserver.h). The CRC-32 of
+// the body is taken as it is appended, so that checking a stored body reads
+// nothing again.
 //
 // Runs on the user-interface thread; not copyable.
+#include "checksum/clsCRC.h"
 #include "http/BodyObserver.h"
 #include "platform/Files.h"
 
@@ -54,6 +57,10 @@ public:
     // The size the observer of the body in progress expects (-1: any).
     int64_t ExpectedLength() const { return Watching_ ? Watching_->ExpectedLength() : -1; }
     const std::string& TemporaryPath() const { return Writer_.TemporaryPath(); }
+    // The checksum text (ChecksumText, clsCRC.h) of the CRC-32 of the body
+    // that the last Finish stored, as reading the stored file would give it:
+    // "" for an empty body, and after a Begin until the next Finish succeeds.
+    const std::string& StoredChecksum() const { return StoredChecksum_; }
 
 private:
     bool Flush(ErrorRecord* failure);
@@ -61,6 +68,8 @@ private:
     Files::AtomicFileWriter Writer_;
     std::string Gathered_;
     int64_t Length_ = 0;
+    clsCRC Crc_;
+    std::string StoredChecksum_;
     BodyObserver* Observer_ = nullptr;
     // The observer of the body in progress.
     BodyObserver* Watching_ = nullptr;

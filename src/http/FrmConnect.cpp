@@ -22,7 +22,7 @@ void WaitLettingEventsRun(int32_t ms) {
 } // namespace
 
 FrmConnect::FrmConnect()
-    : Timer1(TimerIntervalMs, [this] { Timer1_Timer(); }),
+    : Timer1(TimerIntervalMs, [this] { Timer1_Timer(); }), DueWork_(0, [this] { RunDueWork(); }),
       Winsock1_(std::make_unique<CSocket>(static_cast<CSocketEvents*>(this))),
       Pause(WaitLettingEventsRun) {
     Timer1.SetEnabled(true);
@@ -30,6 +30,7 @@ FrmConnect::FrmConnect()
 
 FrmConnect::~FrmConnect() {
     Timer1.SetEnabled(false);
+    DueWork_.SetEnabled(false);
     Body.Abort();
     Winsock1_->SetOwner(nullptr);
     Winsock1_.reset();
@@ -53,6 +54,8 @@ void FrmConnect::Enqueue(const std::string& server, const std::string& url,
     for (Request& slot : Queue) {
         if (slot.Server.empty()) {
             slot = Request{server, url, file};
+            if (&slot == &Queue[0])
+                DueWork_.SetEnabled(true);
             return;
         }
     }
@@ -93,6 +96,27 @@ void FrmConnect::CloseConnections() {
 // --- Timer and service step ---
 
 void FrmConnect::Timer1_Timer() {
+    ReleaseEndedFetch();
+    IgnoreErrors([&] { ServiceStep(); });
+}
+
+void FrmConnect::RunDueWork() {
+    DueWork_.SetEnabled(false);
+    ReleaseEndedFetch();
+    IgnoreErrors([&] {
+        if (Queue[0].Server.empty() || InFlight())
+            return;
+        // A socket object that a refused or broken connection left in its
+        // error state cannot connect again; the queued request gets a fresh
+        // one now rather than at the watchdog's next renewal.
+        const int32_t state = Winsock1_->State();
+        if (state == SocketState::Error)
+            RenewSocket();
+        ConnectHead();
+    });
+}
+
+void FrmConnect::ReleaseEndedFetch() {
     IgnoreErrors([&] {
         if (Phase_ == TransferPhase::Releasing)
             DropConnection();
@@ -104,7 +128,14 @@ void FrmConnect::Timer1_Timer() {
         if (Phase_ == TransferPhase::Releasing)
             DropConnection();
     });
-    IgnoreErrors([&] { ServiceStep(); });
+}
+
+bool FrmConnect::ConnectHead() {
+    if (Queue[0].Server.empty() || Winsock1_->State() != SocketState::Closed)
+        return false;
+    Winsock1_->Connect(Variant{Queue[0].Server}, Variant{Port});
+    IdleTicks = 0;
+    return true;
 }
 
 void FrmConnect::FinishFileFetch() {
@@ -122,13 +153,8 @@ void FrmConnect::FinishFileFetch() {
 }
 
 void FrmConnect::ServiceStep() {
-    if (Queue[0].Server.empty())
+    if (Queue[0].Server.empty() || ConnectHead())
         return;
-    if (Winsock1_->State() == SocketState::Closed) {
-        Winsock1_->Connect(Variant{Queue[0].Server}, Variant{Port});
-        IdleTicks = 0;
-        return;
-    }
     ++IdleTicks;
     if (IdleTicks <= IdleTickLimit)
         return;
@@ -335,6 +361,12 @@ bool FrmConnect::BodyTooLong() const {
 
 void FrmConnect::OnClose() {
     Winsock1_->CloseSocket();
+    // The server has closed the response: a file fetch is stored (or fails)
+    // now, and the next request connects from the zero-delay timer, outside
+    // this socket's event.
+    if (InFlight() && !CurrentFile.empty() && TransferEnded())
+        FinishFileFetch();
+    DueWork_.SetEnabled(true);
 }
 
 void FrmConnect::OnError(int16_t /*Number*/, std::string& Description, int32_t /*Scode*/,

@@ -12,6 +12,18 @@
 // the socket once they pass IdleTickLimit (so a connection attempt that gets
 // no answer is renewed every IdleTickLimit + 2 ticks).
 //
+// Work does not wait for a tick when it falls due between two: a file fetch
+// whose server closes the connection is stored (or fails) inside that close
+// event, and a zero-delay timer (DueWork_) then releases the connection and
+// connects for the head of the queue; a request queued while the socket is
+// closed starts it too, so the connect begins as soon as the caller lets
+// events run. A socket object left in its error state by a refused
+// connection is renewed first there. Such work never counts idle ticks, and
+// only a tick closes an idle connection, so the watchdog and the rhythm of
+// failed attempts stay those of the ticks. The timer, rather than calling
+// the routines from the socket events, keeps a socket object from being
+// closed, renewed or reconnected inside its own event.
+//
 // The request is exactly: "GET " path " HTTP/1.0" CRLF "Host: " server CRLF
 // "Accept: */*" CRLF "Connection: close" CRLF CRLF. It goes to Port of the
 // server (80 unless the owner sets another before the first request); the
@@ -155,6 +167,10 @@ public:
     // lets events run. The installer plugs its own Pause in.
     void SetPauseHook(std::function<void(int32_t ms)> pause);
 
+    // The checksum text of the CRC-32 of the body that the last file fetch
+    // stored, taken while it streamed (BodyFile::StoredChecksum).
+    const std::string& StoredChecksum() const { return Body.StoredChecksum(); }
+
     // What the current connection received: the header block (ending with its
     // blank line) while a file fetch runs and after it; the whole response for
     // in-memory fetches.
@@ -197,6 +213,14 @@ private:
     void Enqueue(const std::string& server, const std::string& url, const std::string& file);
     // Connects for slot 1 when the socket is closed, else counts an idle tick.
     void ServiceStep();
+    // The zero-delay timer's work: ReleaseEndedFetch, then a connect for a
+    // queued request when no fetch is in flight.
+    void RunDueWork();
+    // Releases a connection whose fetch is over and stores a file fetch whose
+    // connection has ended; errors are ignored statement by statement.
+    void ReleaseEndedFetch();
+    // Connects for slot 1 when there is one and the socket is closed.
+    bool ConnectHead();
     // Reads the header block once its blank line has arrived at index at.
     void CompleteHeader(size_t at);
     void TakeBody(std::string_view bytes);
@@ -229,6 +253,8 @@ private:
     void RenewSocket();
     std::string CutBody() const;
 
+    // Runs RunDueWork from the event loop as soon as events run; off otherwise.
+    PeriodicTimer DueWork_;
     std::unique_ptr<CSocket> Winsock1_;
     // Slot 0 is the head.
     std::array<Request, QueueSlots> Queue;

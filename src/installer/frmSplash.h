@@ -142,12 +142,14 @@ public:
     // HTTP client reports failed, is requested again, at most
     // StallRule::MaxRetries times; a failed one after a pause of
     // FailedAttemptPauseMs, so that a struggling server is not hammered.
-    // With check, a fetched file must pass it (HasChecksum: the file's
-    // checksum text), or it is deleted and the attempt counts as failed. A
+    // With check, a fetched file must pass it, or it is deleted and the
+    // attempt counts as failed; the check gets the stored file's path and the
+    // checksum text of its CRC-32, taken while the body streamed to disk
+    // (HasChecksum compares that text). A
     // stored "*.exe" is made executable. A name that is not safe as a plain
     // file name is refused with the final failure text. Loads the HTTP
     // client when it is not loaded. True when the file is in place.
-    using FileCheck = std::function<bool(const std::string& path)>;
+    using FileCheck = std::function<bool(const std::string& path, const std::string& checksum)>;
     VbBool DownloadFile(const std::string& name, int16_t step, const std::string& folder,
                         const FileCheck& check = {});
     static FileCheck HasChecksum(std::string expected);

@@ -113,8 +113,8 @@ VbBool frmSplash::VerifyLocalFile(const std::string& path, const std::string& ex
 }
 
 frmSplash::FileCheck frmSplash::HasChecksum(std::string expected) {
-    return [expected = std::move(expected)](const std::string& path) {
-        return LocalChecksumText(path) == expected;
+    return [expected = std::move(expected)](const std::string&, const std::string& checksum) {
+        return checksum == expected;
     };
 }
 
@@ -204,7 +204,7 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
         if (attempt == Attempt::Ended)
             return VbFalse;
         if (attempt == Attempt::Stored) {
-            if (!check || check(path)) {
+            if (!check || check(path, client.StoredChecksum())) {
                 if (IsWindowsProgramName(name))
                     Files::MakeExecutable(path);
                 WrongFilesKept_.erase(path);

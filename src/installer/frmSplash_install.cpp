@@ -196,10 +196,10 @@ bool frmSplash::RunInstall() {
     const std::string listPath = Files::JoinPath(InstallFolder, ListName);
     VerifyLocalFile(listPath, *version);
     // A list is used only when it reads whole; reading it fills the table.
-    const FileCheck readList = [this](const std::string& path) {
+    const FileCheck readList = [this](const std::string& path, const std::string&) {
         return ReadFileList(path, FileList);
     };
-    if (!Files::Dir(listPath).empty() && !readList(listPath))
+    if (!Files::Dir(listPath).empty() && !readList(listPath, ""))
         Files::RemoveFile(listPath);
     if (!Fetched(ListName, 0, InstallFolder, readList))
         return ProgramEnded() ? false : InstallFailed();

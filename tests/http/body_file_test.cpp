@@ -39,9 +39,16 @@ TEST(BodyFile, WritesInLargePiecesAndRenamesWhenFinished) {
     EXPECT_FALSE(std::filesystem::exists(target));
 
     ASSERT_TRUE(body.Append("tail"));
+    EXPECT_EQ(body.StoredChecksum(), "");
     ASSERT_TRUE(body.Finish());
     EXPECT_EQ(std::filesystem::file_size(target), appended + 4);
     EXPECT_EQ(CountEntries(dir.Path()), 1u);
+    // The checksum taken while streaming is the stored file's.
+    clsCRC crc;
+    EXPECT_EQ(body.StoredChecksum(), ChecksumText(crc.CalculateFile(target)));
+    ASSERT_TRUE(body.Begin(dir.File("empty.dat")));
+    ASSERT_TRUE(body.Finish());
+    EXPECT_EQ(body.StoredChecksum(), "");
 }
 
 TEST(BodyFile, ReplacesALongerFileWhole) {
