@@ -34,11 +34,11 @@ bool StartDetached(const std::string& program, const QStringList& arguments,
     if (slash != std::string::npos)
         process.setWorkingDirectory(
             QFile::decodeName(QByteArray::fromStdString(slash == 0 ? "/" : path.substr(0, slash))));
-    // An ignored signal stays
-    // ignored through exec, and Qt's detached start runs no code in the
-    // child, so SIGXFSZ (which the programs ignore, so that a write past the
-    // file-size limit fails instead of ending them) is back to its default
-    // while the child is made: the started program gets it as usual.
+    // An ignored signal stays ignored through exec, and Qt's detached start
+    // runs no code in the child, so SIGXFSZ (which the programs ignore, so
+    // that a write past the file-size limit fails instead of ending them) is
+    // back to its default while the child is made: the started program gets
+    // it as usual.
     struct sigaction usual {
     }, ours{};
     usual.sa_handler = SIG_DFL;
