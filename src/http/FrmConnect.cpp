@@ -88,9 +88,10 @@ void FrmConnect::CloseConnections() {
     // (a release that is already due still happens).
     Body.Abort();
     CurrentFile.clear();
-    if (Phase_ != TransferPhase::Releasing)
-        Phase_ = TransferPhase::Idle;
-    Winsock1_->CloseSocket();
+    // The connection goes at once, not after a graceful close that a stalled
+    // server may never answer: the next request is not held up by it.
+    Phase_ = TransferPhase::Idle;
+    DropConnection();
 }
 
 // --- Timer and service step ---

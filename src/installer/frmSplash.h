@@ -165,7 +165,9 @@ public:
     static constexpr int32_t DesktopFolderId = 16;
     std::string GetSpecialFolder(int32_t folder);
     // Places the launcher "Ostrak" of InstallFolder's ostrak.exe on the
-    // desktop through the shortcut service; its result (1 placed, 0 not).
+    // desktop through the shortcut service, with the game's icon (placed in
+    // the user's icon theme when missing) and a comment; its result (1
+    // placed, 0 not).
     int32_t CreateDesktopShortcut();
 
     // Installation state.
@@ -247,7 +249,8 @@ private:
     // nothing more is downloaded. Records why in TrustFailure. An expired
     // manifest says so on the file line. False.
     bool ReleaseNotTrusted(const std::string& why, bool expired = false);
-    // Starts the game; a Windows game without Wine gets a box instead.
+    // Starts the game in its folder; a box instead when Wine is missing or
+    // the file is no Windows program.
     void StartGame(const std::string& path);
 
     // The bar at step + part of TotalSteps.

@@ -7,6 +7,7 @@
 #include "checksum/clsCRC.h"
 #include "filelist/FileName.h"
 #include "http/FrmConnect.h"
+#include "http/RequestPath.h"
 #include "http/StallRule.h"
 #include "installer/ModSkins.h"
 #include "platform/AnsiText.h"
@@ -157,7 +158,7 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
         FrmConnect& client = *ConnectForm;
         double last = -1;
         const int32_t connectFailures = client.ConnectFailures;
-        client.RetrieveFile(ServerHost, "/crc/" + name, path);
+        client.RetrieveFile(ServerHost, "/crc/" + EncodeFileName(name), path);
         uint32_t stallStart = TickCount();
         StallRule::RateWatch rate;
         rate.Start(stallStart, client.ReceivedBytes());

@@ -4,6 +4,7 @@
 
 #include "http/FrmConnect.h"
 #include "installer/DefaultFolders.h"
+#include "installer/ModSkins.h"
 #include "installer/ServerConfig.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
@@ -231,6 +232,8 @@ void frmSplash::LoadConnectForm() {
         return;
     ConnectForm = std::make_unique<FrmConnect>();
     ConnectForm->Port = ServerPort;
+    // The client waits between version-text attempts with the window's Pause.
+    ConnectForm->SetPauseHook(ModSkins::Pause);
 }
 
 void frmSplash::Command3_Click() {

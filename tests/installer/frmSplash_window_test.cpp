@@ -228,9 +228,8 @@ TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
     w.show();
     // The install button runs the action below instead of the real one.
     QObject::disconnect(w.Command1, &QPushButton::clicked, &w, nullptr);
-    w.ConnectForm = std::make_unique<FrmConnect>();
-    w.ConnectForm->Port = peer.Port();
-    w.ConnectForm->SetPauseHook(ModSkins::Pause);
+    w.ServerPort = peer.Port();
+    w.LoadConnectForm();
 
     // The action fetches the version text; inside that wait a routine runs
     // that pauses, and inside its pause the exit path is pressed (which
