@@ -379,8 +379,9 @@ void FrmConnect::OnError(int16_t /*Number*/, std::string& Description, int32_t /
         ++ConnectFailures;
     // A connection that broke (reset, timed out) under a transfer settles it
     // now, like any other failed response, instead of on the next tick. The
-    // broken socket object is renewed by the next tick or RetrieveHTML, as it
-    // must not go inside its own event.
+    // broken socket object is renewed by the next tick, RetrieveHTML or the
+    // zero-delay timer of the next request, as it must not go inside its own
+    // event.
     if (!InFlight() || !TransferEnded())
         return;
     if (CurrentFile.empty())

@@ -154,7 +154,7 @@ public:
     std::optional<std::string> RetrieveHTML(const std::string& Server, const std::string& Url);
     // Empties the queue and ResponseText and releases the socket at once
     // (a connected one too, without waiting for the server to close its
-    // side), so the next request connects on the next tick. The fetch in
+    // side), so the next request connects as soon as events run. The fetch in
     // flight is abandoned: its target is never written and DownDone is not
     // set by it. DownPerc and DownDone keep their values. Not from inside a
     // socket event.
