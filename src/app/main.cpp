@@ -4,6 +4,7 @@
 #include "installer/frmSplash.h"
 #include "platform/TerminationCleanup.h"
 #include "platform/widgets/QtDialogs.h"
+#include "platform/widgets/QtSplashView.h"
 #include "runtime/Program.h"
 
 #include <QApplication>
@@ -18,11 +19,13 @@ int main(int argc, char** argv) {
 
     QtDialogs dialogs;
     SetDialogBackend(&dialogs);
+    QtSplashView view;
+    SetSplashView(&view);
 
     frmSplash window;
     window.Form_Load();
     if (ProgramEnded())
         return 0;
-    window.show();
+    window.View().Show();
     return QApplication::exec();
 }
