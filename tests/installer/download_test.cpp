@@ -152,6 +152,9 @@ TEST_F(Download, PercentagesRoundHalvesToEven) {
                               "Downloading p.dat, 38%...", "Downloading p.dat, 100%..."})
         EXPECT_NE(std::find(Texts.begin(), Texts.end(), shown), Texts.end()) << shown;
     EXPECT_TRUE(Failures().empty());
+    // On a line too short for the text, the name is what gets shortened.
+    const ScriptedLabel& line = View.Label2();
+    EXPECT_EQ(line.Shown.substr(line.Shortened.Start, line.Shortened.Length), "p.dat");
 }
 
 TEST_F(Download, ElevenStallsGiveTheRetryTextsThenTheFinalFailure) {

@@ -271,6 +271,25 @@ TEST_F(SplashLayout, HeaderTextIsNeverCutEvenInAWiderFallbackFont) {
               FreeInkOf(w.lblCopyright, copyright->DrawnText(), copyright->DrawnFont()).Pixels);
 }
 
+TEST_F(SplashLayout, ALongNameOnTheFileLineLosesItsMiddleAndTheRestStaysWhole) {
+    QtSplash s;
+    auto* line = dynamic_cast<FitLabel*>(s.Window.Label2);
+    ASSERT_NE(line, nullptr);
+    s.Splash.SetFileText("Downloading ", "p.dat", ", 42%...");
+    EXPECT_EQ(line->DrawnText(), line->text());
+    const std::string name = "ostrak_highres_textures_and_cinematics_pack_01.pak";
+    s.Splash.SetFileText("Downloading ", name, ", 42%...");
+    EXPECT_EQ(s.Splash.FileText(), "Downloading " + name + ", 42%...");
+    const QString drawn = line->DrawnText();
+    EXPECT_TRUE(drawn.startsWith(QStringLiteral("Downloading ostrak_"))) << drawn.toStdString();
+    EXPECT_TRUE(drawn.endsWith(QStringLiteral("01.pak, 42%..."))) << drawn.toStdString();
+    EXPECT_TRUE(drawn.contains(QChar(0x2026))) << drawn.toStdString();
+    EXPECT_EQ(line->DrawnFont(), line->font());
+    // The whole text would not fit; what is drawn does.
+    EXPECT_FALSE(Within(FreeInkOf(line, line->text(), line->font()).Extent, line->size()));
+    EXPECT_TRUE(Within(FreeInkOf(line, drawn, line->font()).Extent, line->size()));
+}
+
 namespace {
 
 // Sends a close request the way the system does (not through close()).
