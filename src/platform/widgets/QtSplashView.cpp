@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
 
 namespace ostrak {
