@@ -7,9 +7,9 @@
 // scripted one; until a view is installed, an unseen view keeps the labels'
 // texts and shows nothing. The window that uses a view binds to the one
 // installed when it is built (SetOwner); the view outlives it. A view starts
-// hidden, every button enabled, every label empty and the bar empty. UI
-// thread only; the owner's callbacks run synchronously, inside the
-// toolkit's event handling (and so inside any wait that lets events run).
+// hidden, its buttons enabled and its labels empty. UI thread only; the
+// owner's callbacks run synchronously, inside the toolkit's event handling
+// (and so inside any wait that lets events run).
 #include <cstddef>
 #include <string>
 
