@@ -23,10 +23,11 @@
 // silently. SetBusy is the only way between the two.
 //
 // The routines live in one file per concern: frmSplash_window.cpp holds the
-// designed texts, start-up, the busy state, the display surfaces and the exit path;
-// frmSplash_install.cpp the install action, frmSplash_download.cpp the
-// verified download, frmSplash_shell.cpp the shell folders and the launcher,
-// frmSplash_uninstall.cpp the uninstall action and DeleteFolderTree.
+// designed texts, start-up, the busy state, the display surfaces and the
+// exit path; frmSplash_install.cpp the install action, frmSplash_download.cpp
+// the verified download, frmSplash_shell.cpp the shell folders and the
+// launcher, frmSplash_uninstall.cpp the uninstall action and
+// DeleteFolderTree.
 #include "filelist/FileListTable.h"
 #include "platform/SplashView.h"
 #include "runtime/ErrorRecord.h"
