@@ -63,7 +63,7 @@ public:
     // Takes the installed view as its window and puts the designed texts on
     // its labels; nothing is read yet.
     frmSplash();
-    ~frmSplash();
+    ~frmSplash() override;
     frmSplash(const frmSplash&) = delete;
     frmSplash& operator=(const frmSplash&) = delete;
 

@@ -62,7 +62,7 @@ public:
     virtual bool CloseRequested() = 0;
 
 protected:
-    ~SplashViewOwner() = default;
+    virtual ~SplashViewOwner() = default;
 };
 
 class SplashView {
