@@ -6,6 +6,8 @@
 #include "platform/Environment.h"
 #include "platform/TerminationCleanup.h"
 #include "platform/widgets/QtDialogs.h"
+#include "platform/widgets/QtSplashView.h"
+#include "platform/widgets/QtSplashWindow.h"
 #include "runtime/Program.h"
 
 #include <QApplication>
@@ -34,12 +36,14 @@ int main(int argc, char** argv) {
 
     QtDialogs dialogs;
     SetDialogBackend(&dialogs);
+    QtSplashView view;
+    SetSplashView(&view);
 
     frmSplash window;
-    dialogs.SetOwner(&window);
+    dialogs.SetOwner(&view.Window());
     window.Form_Load();
     if (ProgramEnded())
         return 0;
-    window.show();
+    window.View().Show();
     return QApplication::exec();
 }

@@ -213,7 +213,7 @@ bool frmSplash::RunInstall() {
     // Nothing of a list that names a path instead of a plain file is used.
     for (int i = 0; i < FileList.EntryCount; ++i) {
         if (!IsTrue(FileList.EntryNameSafe[i])) {
-            SetFileText("Failure (" + AnsiToDisplay(FileList.EntryNames[i]) + ")!");
+            SetFileText("Failure (", AnsiToDisplay(FileList.EntryNames[i]), ")!");
             return InstallFailed();
         }
     }

@@ -8,7 +8,6 @@
 #include "installer/frmSplash.h"
 #include "platform/Files.h"
 #include "platform/TickCount.h"
-#include "platform/widgets/Shape.h"
 #include "sockets/CSocket.h"
 #include "support/ScriptedHttpPeer.h"
 #include "support/Subprocess.h"
@@ -139,7 +138,7 @@ TEST_F(Download, OnlyMissingOrWrongFilesAreRequestedAndEachIsVerified) {
     EXPECT_EQ(requests[0].substr(0, 28), "GET /crc/wrong.pak HTTP/1.0\r");
     EXPECT_EQ(requests[1].substr(0, 30), "GET /crc/Unzip32.dll HTTP/1.0\r");
     // Done: the bar at (step + 1) / TotalSteps.
-    EXPECT_NEAR(W.Shape2->width(), W.Shape1->width() * 0.5, 1.0);
+    EXPECT_DOUBLE_EQ(View.Bar().Fraction, 0.5);
 }
 
 TEST_F(Download, PercentagesRoundHalvesToEven) {
@@ -153,6 +152,9 @@ TEST_F(Download, PercentagesRoundHalvesToEven) {
                               "Downloading p.dat, 38%...", "Downloading p.dat, 100%..."})
         EXPECT_NE(std::find(Texts.begin(), Texts.end(), shown), Texts.end()) << shown;
     EXPECT_TRUE(Failures().empty());
+    // On a line too short for the text, the name is what gets shortened.
+    const ScriptedLabel& line = View.Label2();
+    EXPECT_EQ(line.Shown.substr(line.Shortened.Start, line.Shortened.Length), "p.dat");
 }
 
 TEST_F(Download, ElevenStallsGiveTheRetryTextsThenTheFinalFailure) {

@@ -9,13 +9,11 @@
 #include "platform/Files.h"
 #include "platform/Settings.h"
 #include "platform/TickCount.h"
-#include "platform/widgets/Shape.h"
 #include "support/FolderNames.h"
 #include "support/HttpServers.h"
 #include "support/ScriptedHttpPeer.h"
 #include "support/Subprocess.h"
 
-#include <QPushButton>
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
@@ -158,7 +156,7 @@ TEST_F(InstallFlow, FirstInstallRerunAndRepair) {
         EXPECT_EQ(w.InstallFolder, Game); // relative to the home folder, parents made
         EXPECT_EQ(w.StageText(), w.WelcomeText);
         EXPECT_EQ(w.FileText(), "Download of Unzip32.dll done!");
-        EXPECT_EQ(w.Shape2->width(), w.Shape1->width());
+        EXPECT_EQ(View.Bar().Fraction, 1.0);
         EXPECT_EQ(w.TotalSteps, 4 + 5);
     });
     EXPECT_EQ(EndCount, 1);
@@ -313,7 +311,7 @@ TEST_F(InstallFlow, FailuresTakeTheErrorExitAndKeepTheSettings) {
         Dialogs.ExpectAllShown();
         EXPECT_EQ(EndCount, 0) << c.What;
         EXPECT_EQ(w.FileText(), c.FileLine) << c.What;
-        EXPECT_TRUE(w.Command1->isEnabled()) << c.What;
+        EXPECT_TRUE(View.Command1().Enabled) << c.What;
         EXPECT_EQ(w.StageText(), w.WelcomeText) << c.What;
         EXPECT_EQ(Setting("LOC"), Game) << c.What;
         EXPECT_EQ(Setting("DoMu"), "1") << c.What;
