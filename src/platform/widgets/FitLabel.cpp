@@ -36,6 +36,8 @@ void FitLabel::SetMinimumPointSize(double points) {
 }
 
 void FitLabel::SetShortenedPart(qsizetype start, qsizetype length) {
+    if (start == PartStart_ && length == PartLength_)
+        return;
     PartStart_ = start;
     PartLength_ = length;
     FitValid_ = false;

@@ -24,7 +24,10 @@ public:
             fit->SetShortenedPart(QString::fromStdString(text.substr(0, start)).size(),
                                   QString::fromStdString(text.substr(start, length)).size());
         }
-        Label_->setText(QString::fromStdString(text));
+        // An unchanged text (a percentage that did not move) costs nothing.
+        const QString shown = QString::fromStdString(text);
+        if (shown != Label_->text())
+            Label_->setText(shown);
     }
     std::string Text() const override { return Label_->text().toStdString(); }
 
