@@ -1,5 +1,5 @@
 #pragma once
-// The installer's window on Qt, laid out as designed: positions and sizes in
+// The installer's window on Qt, laid out in fixed positions and sizes in
 // twips (1/1440 inch) converted through the screen's dots per inch, edges
 // converted rather than sizes, so that touching controls stay touching.
 //
