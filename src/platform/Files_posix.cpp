@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include "platform/FileTimes.h"
 #include "platform/PosixError.h"
 
 #include <cerrno>
@@ -281,6 +282,14 @@ bool CreatePrivateFile(const std::string& path, const std::string& bytes, ErrorR
         return true;
     ::unlink(path.c_str());
     return ReportFailure(failure, source, path, code);
+}
+
+bool ModifiedSeconds(const std::string& path, int64_t& seconds) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return false;
+    seconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+    return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out, ErrorRecord* failure) {

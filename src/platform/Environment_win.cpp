@@ -1,0 +1,26 @@
+#include "platform/Environment.h"
+
+#include <cstdlib>
+
+namespace ostrak {
+
+std::optional<std::string> EnvironmentValue(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr)
+        return std::nullopt;
+    return std::string(value);
+}
+
+std::string HomeFolder() {
+    std::string home;
+    if (const char* profile = std::getenv("USERPROFILE"); profile != nullptr && *profile != '\0')
+        home = profile;
+    else if (const char* drive = std::getenv("HOMEDRIVE"), *path = std::getenv("HOMEPATH");
+             drive != nullptr && path != nullptr)
+        home = std::string(drive) + path;
+    while (home.size() > 3 && (home.back() == '\\' || home.back() == '/'))
+        home.pop_back();
+    return home.empty() ? "\\" : home;
+}
+
+} // namespace ostrak

@@ -1,0 +1,12 @@
+# The suite on Windows, run under Wine: every folder whose code builds there,
+# on the system's own services. What tests a POSIX or Qt service stays in the
+# Linux suite.
+add_library(ostrak_test_support STATIC support/FolderNames.cpp support/TempDir.cpp)
+target_include_directories(ostrak_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
+target_link_libraries(ostrak_test_support PUBLIC GTest::gtest GTest::gmock Threads::Threads ostrak_platform)
+ostrak_warnings(ostrak_test_support)
+add_library(ostrak_test_main_core STATIC support/main_win.cpp)
+target_link_libraries(ostrak_test_main_core PUBLIC ostrak_test_support)
+
+add_subdirectory(checksum)
+add_subdirectory(filelist)
