@@ -10,3 +10,10 @@ target_link_libraries(ostrak_test_main_core PUBLIC ostrak_test_support)
 
 add_subdirectory(checksum)
 add_subdirectory(filelist)
+target_sources(ostrak_test_support PRIVATE support/ScriptedDialogs.cpp)
+
+# The platform services on Windows: the portable ones, and what only Windows
+# has (the registry, the named mutex, the shell link, drive paths).
+ostrak_test(platform_test
+  SOURCES platform/ansi_text_test.cpp platform/dialogs_test.cpp platform/windows_services_test.cpp
+  DEPS ostrak_platform)
