@@ -17,3 +17,5 @@ target_sources(ostrak_test_support PRIVATE support/ScriptedDialogs.cpp)
 ostrak_test(platform_test
   SOURCES platform/ansi_text_test.cpp platform/dialogs_test.cpp platform/windows_services_test.cpp
   DEPS ostrak_platform)
+
+add_subdirectory(signature)
