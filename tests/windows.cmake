@@ -1,9 +1,10 @@
 # The suite on Windows, run under Wine: every folder whose code builds there,
 # on the system's own services. What tests a POSIX or Qt service stays in the
 # Linux suite.
-add_library(ostrak_test_support STATIC support/FolderNames.cpp support/TempDir.cpp)
+add_library(ostrak_test_support STATIC support/FolderNames.cpp support/LoopbackPeer_win.cpp
+  support/TempDir.cpp)
 target_include_directories(ostrak_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
-target_link_libraries(ostrak_test_support PUBLIC GTest::gtest GTest::gmock Threads::Threads ostrak_platform)
+target_link_libraries(ostrak_test_support PUBLIC GTest::gtest GTest::gmock Threads::Threads ostrak_platform ws2_32)
 ostrak_warnings(ostrak_test_support)
 add_library(ostrak_test_main_core STATIC support/main_win.cpp)
 target_link_libraries(ostrak_test_main_core PUBLIC ostrak_test_support)
@@ -19,3 +20,11 @@ ostrak_test(platform_test
   DEPS ostrak_platform)
 
 add_subdirectory(signature)
+
+# The socket service and CSocket over ws2_32, against the scripted peers;
+# the descriptor-limit cases (tcp_server_test, notification_test) are POSIX.
+ostrak_test(sockets_test
+  SOURCES sockets/SocketTestSupport.cpp sockets/error_text_test.cpp sockets/service_test.cpp
+          sockets/tcp_client_test.cpp sockets/tcp_close_test.cpp sockets/udp_test.cpp
+          sockets/data_test.cpp sockets/host_lookup_test.cpp
+  DEPS ostrak_sockets)

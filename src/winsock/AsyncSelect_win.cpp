@@ -129,8 +129,12 @@ int32_t WsAsyncSelectCount() {
 }
 
 // The library itself keeps the notification rules here; the socket calls
-// only end a registration when its socket closes.
+// only end a registration when its socket closes, and hand over a connect
+// that failed at once.
 namespace AsyncSelectHooks {
+bool ConnectFailedAtOnce(int32_t s, int32_t error) {
+    return WsPostSocketNotification(s, FdConnect, error);
+}
 void Closing(int32_t s) {
     EndRegistration(s);
 }

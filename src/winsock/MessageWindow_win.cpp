@@ -1,5 +1,6 @@
 #include "winsock/MessageWindow.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -17,8 +18,8 @@ struct WindowRecord {
     WindowProcedure Procedure = &DefaultWindowProc;
 };
 
-// A message posted with a guard, waiting in the thread's queue under a
-// private message whose wParam is its key here.
+// A posted message, waiting in the thread's queue under a private message
+// whose wParam is its key here.
 struct GuardedMessage {
     WindowHandle Window;
     uint32_t Message;
@@ -45,24 +46,46 @@ WindowProcedure ProcedureOf(WindowHandle window) {
 
 LRESULT CALLBACK Relay(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const auto window = reinterpret_cast<WindowHandle>(hwnd);
-    if (message == GuardedMessageNumber() && lParam == 0) {
-        GuardedMessage m{};
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            const auto it = guarded.find(wParam);
-            if (it == guarded.end())
-                return 0;
-            m = std::move(it->second);
-            guarded.erase(it);
-        }
-        if (!m.StillValid || m.StillValid())
-            SendWindowMessage(m.Window, m.Message, m.WParam, m.LParam);
-        return 0;
-    }
     const WindowProcedure procedure = ProcedureOf(window);
     if (procedure == nullptr)
         return ::DefWindowProcA(hwnd, message, wParam, lParam);
     return procedure(window, message, wParam, lParam);
+}
+
+// Posted messages travel through one message-only window of the
+// user-interface thread, in order: at delivery the guard runs (whether or not
+// the window still exists), then the window's procedure, if it still has one.
+std::atomic<HWND> pumpWindow{nullptr};
+WNDPROC pumpClassProcedure = nullptr;
+
+LRESULT CALLBACK Pump(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != GuardedMessageNumber())
+        return ::CallWindowProcA(pumpClassProcedure, hwnd, message, wParam, lParam);
+    GuardedMessage m{};
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        const auto it = guarded.find(wParam);
+        if (it == guarded.end())
+            return 0;
+        m = std::move(it->second);
+        guarded.erase(it);
+    }
+    if (!m.StillValid || m.StillValid())
+        SendWindowMessage(m.Window, m.Message, m.WParam, m.LParam);
+    return 0;
+}
+
+// Made by the first window, on the user-interface thread.
+void MakePumpWindow() {
+    if (pumpWindow.load() != nullptr)
+        return;
+    HWND pump = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  ::GetModuleHandleA(nullptr), nullptr);
+    if (pump == nullptr)
+        return;
+    pumpClassProcedure = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(pump, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Pump)));
+    pumpWindow.store(pump);
 }
 
 } // namespace
@@ -72,6 +95,7 @@ uint32_t RegisterMessageName(const std::string& name) {
 }
 
 WindowHandle CreateMessageWindow(const std::string& className, const std::string& title) {
+    MakePumpWindow();
     // Hidden (no WS_VISIBLE) and without a parent; its class's procedure is
     // replaced by Relay and kept for DefaultWindowProc.
     HWND hwnd = ::CreateWindowExA(0, className.c_str(), title.c_str(), 0, 0, 0, 0, 0, nullptr,
@@ -95,11 +119,9 @@ bool DestroyMessageWindow(WindowHandle window) {
             return false;
         classProcedure = it->second.ClassProcedure;
         windows.erase(it);
-        for (auto m = guarded.begin(); m != guarded.end();)
-            m = m->second.Window == window ? guarded.erase(m) : std::next(m);
     }
     // The class's own procedure sees the window's end; messages still queued
-    // under the handle find no window, or no record of ours.
+    // for it find no record at delivery and are dropped there.
     HWND hwnd = reinterpret_cast<HWND>(window);
     ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(classProcedure));
     ::DestroyWindow(hwnd);
@@ -156,7 +178,8 @@ bool PostWindowMessageGuarded(WindowHandle window, uint32_t message, uintptr_t w
         guarded.emplace(key,
                         GuardedMessage{window, message, wParam, lParam, std::move(stillValid)});
     }
-    if (::PostMessageA(reinterpret_cast<HWND>(window), GuardedMessageNumber(), key, 0))
+    HWND pump = pumpWindow.load();
+    if (pump != nullptr && ::PostMessageA(pump, GuardedMessageNumber(), key, 0))
         return true;
     std::lock_guard<std::mutex> guard(lock);
     guarded.erase(key);

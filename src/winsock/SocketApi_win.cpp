@@ -188,9 +188,17 @@ int32_t WsConnect(int32_t s, const WsAddress& to) {
     if (!Started())
         return NotStarted();
     sockaddr_in sa = ToSockaddr(to);
-    if (::connect(Handle(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0)
-        return Fail();
-    return 0;
+    if (::connect(Handle(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0)
+        return 0;
+    // A registered socket reports these through the connect notification,
+    // even where the system answers at once (Wine does, for a network it
+    // cannot reach).
+    const int32_t e = ::WSAGetLastError();
+    const bool failsAtOnce =
+        e == WsError::ConnRefused || e == WsError::NetUnreach || e == WsError::HostUnreach;
+    if (failsAtOnce && AsyncSelectHooks::ConnectFailedAtOnce(s, e))
+        return FailWith(WsError::WouldBlock);
+    return FailWith(e);
 }
 
 int32_t WsBind(int32_t s, const WsAddress& local) {
