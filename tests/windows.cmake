@@ -2,7 +2,7 @@
 # on the system's own services. What tests a POSIX or Qt service stays in the
 # Linux suite.
 add_library(ostrak_test_support STATIC support/FolderNames.cpp support/LoopbackPeer_win.cpp
-  support/TempDir.cpp)
+  support/ScriptedHttpPeer_win.cpp support/TempDir.cpp)
 target_include_directories(ostrak_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
 target_link_libraries(ostrak_test_support PUBLIC GTest::gtest GTest::gmock Threads::Threads ostrak_platform ws2_32)
 ostrak_warnings(ostrak_test_support)
@@ -28,3 +28,11 @@ ostrak_test(sockets_test
           sockets/tcp_client_test.cpp sockets/tcp_close_test.cpp sockets/udp_test.cpp
           sockets/data_test.cpp sockets/host_lookup_test.cpp
   DEPS ostrak_sockets)
+
+# FrmConnect against scripted HTTP peers. The cases that start real servers
+# or programs (python3, nginx, ostrak_fetch) or use Qt timers are Linux-only.
+ostrak_test(http_test
+  SOURCES http/response_head_test.cpp http/wire_test.cpp http/response_cases_test.cpp
+          http/failures_test.cpp http/queue_test.cpp http/tick_test.cpp http/stall_rule_test.cpp
+          http/phase_test.cpp
+  DEPS ostrak_http)
