@@ -16,6 +16,7 @@
 #include "platform/EventLoop.h"
 #include "platform/TerminationCleanup.h"
 #include "platform/TickCount.h"
+#include "platform/widgets/QtSplashView.h"
 #include "runtime/Program.h"
 
 #include <QApplication>
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
     });
     BenchDialogs dialogs(folder);
     SetDialogBackend(&dialogs);
+    QtSplashView view;
+    SetSplashView(&view);
 
     int fetched = 0;
     int failedAttempts = 0;
@@ -83,7 +86,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "headless_install: the window refused to start\n");
         return 1;
     }
-    window.show();
+    window.View().Show();
     DoEvents();
 
     const uint32_t start = TickCount();

@@ -6,7 +6,7 @@
 #include "installer/frmSplash.h"
 #include "runtime/Program.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QTimer>
 #include <arpa/inet.h>
 #include <cstdio>
@@ -18,8 +18,7 @@
 using namespace ostrak;
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     const long ms = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 20000;
 
     // A listener that is never accepted from: connections complete in the

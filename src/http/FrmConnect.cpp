@@ -88,9 +88,10 @@ void FrmConnect::CloseConnections() {
     // (a release that is already due still happens).
     Body.Abort();
     CurrentFile.clear();
-    if (Phase_ != TransferPhase::Releasing)
-        Phase_ = TransferPhase::Idle;
-    Winsock1_->CloseSocket();
+    // The connection goes at once, not after a graceful close that a stalled
+    // server may never answer: the next request is not held up by it.
+    Phase_ = TransferPhase::Idle;
+    DropConnection();
 }
 
 // --- Timer and service step ---
@@ -378,8 +379,9 @@ void FrmConnect::OnError(int16_t /*Number*/, std::string& Description, int32_t /
         ++ConnectFailures;
     // A connection that broke (reset, timed out) under a transfer settles it
     // now, like any other failed response, instead of on the next tick. The
-    // broken socket object is renewed by the next tick or RetrieveHTML, as it
-    // must not go inside its own event.
+    // broken socket object is renewed by the next tick, RetrieveHTML or the
+    // zero-delay timer of the next request, as it must not go inside its own
+    // event.
     if (!InFlight() || !TransferEnded())
         return;
     if (CurrentFile.empty())

@@ -152,10 +152,12 @@ public:
     // once without touching this object, which the exit path may have
     // unloaded.
     std::optional<std::string> RetrieveHTML(const std::string& Server, const std::string& Url);
-    // Empties the queue and ResponseText and closes the socket. The fetch in
-    // flight is abandoned: whatever still arrives on its connection is
-    // dropped, its target is never written and DownDone is not set by it.
-    // DownPerc and DownDone keep their values.
+    // Empties the queue and ResponseText and releases the socket at once
+    // (a connected one too, without waiting for the server to close its
+    // side), so the next request connects as soon as events run. The fetch in
+    // flight is abandoned: its target is never written and DownDone is not
+    // set by it. DownPerc and DownDone keep their values. Not from inside a
+    // socket event.
     void CloseConnections();
 
     // The observer of the bodies of file fetches started from now on
@@ -164,7 +166,8 @@ public:
     void SetBodyObserver(BodyObserver* observer) { Body.SetObserver(observer); }
 
     // The pause between RetrieveHTML attempts (ms); by default a wait that
-    // lets events run. The installer plugs its own Pause in.
+    // lets events run. The installer plugs in its window's Pause as it loads
+    // the client.
     void SetPauseHook(std::function<void(int32_t ms)> pause);
 
     // The checksum text of the CRC-32 of the body that the last file fetch
@@ -246,8 +249,8 @@ private:
     // Sets the bounds of the file body just begun; false when its announced
     // length already passes one (the fetch has failed then).
     bool BoundBody();
-    // Releases a connection whose data is no longer wanted (from a tick or
-    // RetrieveHTML, never inside a socket event).
+    // Releases a connection whose data is no longer wanted (from a tick,
+    // RetrieveHTML or CloseConnections, never inside a socket event).
     void DropConnection();
     // Replaces Winsock1 by a fresh, closed socket object.
     void RenewSocket();

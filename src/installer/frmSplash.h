@@ -4,10 +4,11 @@
 // It shows the product header, the stage line (lblWarning), the file line
 // (Label2) over the progress bar (Shape1 frame, Shape2 fill) and three
 // stacked buttons: Command1 install / update / repair, Command2 uninstall,
-// Command3 cancel. It owns the installation state and lives until the
-// program ends. Runs on the UI thread; the long actions run inside the
-// buttons' click handlers and keep the window alive through the waits of
-// ModSkins and the platform layer.
+// Command3 cancel, through the view installed when it is built
+// (platform/SplashView.h), whose events it handles. It owns the installation
+// state and lives until the program ends. Runs on the UI thread; the long
+// actions run inside the buttons' click handlers and keep the window alive
+// through the waits of ModSkins and the platform layer.
 //
 // The exit path (Command3_Click) ends the program, from the Cancel button or
 // from inside an action, possibly inside nested waits. In the program it
@@ -16,24 +17,23 @@
 // when ProgramEnded() is true after a wait, a dialog, a call into ConnectForm
 // or the exit path itself, and touches nothing the exit path unloaded.
 //
-// Enter and Space both press the focused button.
-//
 // Idle: Command1 and Command3 enabled, Command2 enabled unless
 // NoStoredFolder, the stage line shows the welcome text, closing allowed.
 // Busy: all three buttons disabled and every close request refused
 // silently. SetBusy is the only way between the two.
 //
 // The routines live in one file per concern: frmSplash_window.cpp holds the
-// layout, start-up, the busy state, the display surfaces and the exit path;
-// frmSplash_install.cpp the install action, frmSplash_download.cpp the
-// verified download, frmSplash_shell.cpp the shell folders and the launcher,
-// frmSplash_uninstall.cpp the uninstall action and DeleteFolderTree.
+// designed texts, start-up, the busy state, the display surfaces and the
+// exit path; frmSplash_install.cpp the install action, frmSplash_download.cpp
+// the verified download, frmSplash_shell.cpp the shell folders and the
+// launcher, frmSplash_uninstall.cpp the uninstall action and
+// DeleteFolderTree.
 #include "filelist/FileListTable.h"
+#include "platform/SplashView.h"
 #include "runtime/ErrorRecord.h"
 #include "runtime/VbTypes.h"
 #include "signature/ReleaseManifest.h"
 
-#include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,17 +42,12 @@
 #include <string>
 #include <vector>
 
-class QFrame;
-class QLabel;
-class QPushButton;
-
 namespace ostrak {
 
 class BodyDigest;
 class FrmConnect;
-class Shape;
 
-class frmSplash : public QWidget {
+class frmSplash : private SplashViewOwner {
 public:
     // The settings this window owns: application, section and keys.
     static constexpr const char* SettingsApplication = "Ostrak";
@@ -65,9 +60,15 @@ public:
     // holds (FolderOwnership.h); "" for a folder it does not own.
     static constexpr const char* SettingFolderId = "FolderId";
 
-    // Builds the window with every control in place; nothing is read yet.
+    // Takes the installed view as its window and puts the designed texts on
+    // its labels; nothing is read yet.
     frmSplash();
     ~frmSplash() override;
+    frmSplash(const frmSplash&) = delete;
+    frmSplash& operator=(const frmSplash&) = delete;
+
+    // The window.
+    SplashView& View() const { return View_; }
 
     // Start-up (the window's load), in this order: ServerHost and PathPrefix;
     // a second instance shows "Installer already running" and ends the
@@ -85,9 +86,12 @@ public:
     // The stage line: coarse steps ("Installing: Done!").
     void SetStageText(const std::string& text);
     std::string StageText() const;
-    // The file line: per-file progress ("File OK"). FileTextShown, when set,
-    // sees every text put there, in order.
+    // The file line: per-file progress ("File OK"). A text that names a file
+    // comes in three parts: when it is too long for the line, only the name
+    // is shortened (in its middle). FileTextShown, when set, sees every text
+    // put there, whole, in order.
     void SetFileText(const std::string& text);
+    void SetFileText(const std::string& before, const std::string& name, const std::string& after);
     std::function<void(const std::string&)> FileTextShown;
     std::string FileText() const;
     // The progress bar: the fill becomes the frame's width times fraction
@@ -165,7 +169,9 @@ public:
     static constexpr int32_t DesktopFolderId = 16;
     std::string GetSpecialFolder(int32_t folder);
     // Places the launcher "Ostrak" of InstallFolder's ostrak.exe on the
-    // desktop through the shortcut service; its result (1 placed, 0 not).
+    // desktop through the shortcut service, with the game's icon (placed in
+    // the user's icon theme when missing) and a comment; its result (1
+    // placed, 0 not).
     int32_t CreateDesktopShortcut();
 
     // Installation state.
@@ -189,26 +195,12 @@ public:
     // Loads the HTTP client, talking to ServerPort, unless it is loaded.
     void LoadConnectForm();
 
-    // Controls (owned by the window). The four labels of the header band
-    // shrink their text to fit rather than cut it.
-    QFrame* Frame1;
-    QLabel* lblProductName;
-    QLabel* lblCompanyProduct;
-    QLabel* lblCopyright;
-    QLabel* lblPlatform;
-    QLabel* lblWarning;
-    QPushButton* Command1;
-    QPushButton* Command2;
-    QPushButton* Command3;
-    Shape* Shape1;
-    Shape* Shape2;
-    QLabel* Label2;
-
-protected:
-    // The close request, whatever its origin: refused while Busy.
-    void closeEvent(QCloseEvent* event) override;
-
 private:
+    // The view's events: the three buttons' clicks; a close request, refused
+    // while Busy.
+    void ButtonClicked(const ViewButton& button) override;
+    bool CloseRequested() override;
+
     // The install action up to the exit path; false when it ended otherwise
     // (the error exit, or the program ended inside it).
     bool RunInstall();
@@ -247,7 +239,8 @@ private:
     // nothing more is downloaded. Records why in TrustFailure. An expired
     // manifest says so on the file line. False.
     bool ReleaseNotTrusted(const std::string& why, bool expired = false);
-    // Starts the game; a Windows game without Wine gets a box instead.
+    // Starts the game in its folder; a box instead when Wine is missing or
+    // the file is no Windows program.
     void StartGame(const std::string& path);
 
     // The bar at step + part of TotalSteps.
@@ -257,6 +250,8 @@ private:
     std::optional<ReleaseManifest> Manifest_;
     // Hashes each body against Manifest_ while it streams to disk.
     std::unique_ptr<BodyDigest> Digest_;
+
+    SplashView& View_;
 
     // Files found wrong by VerifyLocalFile that could not be deleted.
     std::set<std::string> WrongFilesKept_;

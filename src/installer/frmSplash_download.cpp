@@ -7,6 +7,7 @@
 #include "checksum/clsCRC.h"
 #include "filelist/FileName.h"
 #include "http/FrmConnect.h"
+#include "http/RequestPath.h"
 #include "http/StallRule.h"
 #include "installer/ModSkins.h"
 #include "platform/AnsiText.h"
@@ -122,7 +123,7 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
                                const FileCheck& check) {
     const std::string shown = AnsiToDisplay(name);
     if (!IsSafeFileName(name)) {
-        SetFileText("Failure (" + shown + ")!");
+        SetFileText("Failure (", shown, ")!");
         DoEvents();
         return VbFalse;
     }
@@ -137,7 +138,7 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
     if (Manifest_) {
         const ManifestEntry* entry = Manifest_->Find(name);
         if (!entry) {
-            SetFileText("Failure (" + shown + ")!");
+            SetFileText("Failure (", shown, ")!");
             DoEvents();
             return VbFalse;
         }
@@ -157,7 +158,7 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
         FrmConnect& client = *ConnectForm;
         double last = -1;
         const int32_t connectFailures = client.ConnectFailures;
-        client.RetrieveFile(ServerHost, "/crc/" + name, path);
+        client.RetrieveFile(ServerHost, "/crc/" + EncodeFileName(name), path);
         uint32_t stallStart = TickCount();
         StallRule::RateWatch rate;
         rate.Start(stallStart, client.ReceivedBytes());
@@ -189,7 +190,7 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
             const double p = client.DownPerc;
             if (p != last) {
                 stallStart = TickCount();
-                SetFileText("Downloading " + shown + ", " + PercentText(p) + "%...");
+                SetFileText("Downloading ", shown, ", " + PercentText(p) + "%...");
                 ShowStepProgress(step, p);
                 last = client.DownPerc;
             } else if (StallRule::Stalled(stallStart, TickCount())) {
@@ -208,7 +209,7 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
                 if (IsWindowsProgramName(name))
                     Files::MakeExecutable(path);
                 WrongFilesKept_.erase(path);
-                SetFileText("Download of " + shown + " done!");
+                SetFileText("Download of ", shown, " done!");
                 ShowStepProgress(step, 1);
                 result = VbTrue;
                 break;
@@ -220,15 +221,15 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
         // No retry fills a full disk.
         if (attempt == Attempt::Failed && IsTrue(client.DownFailed) && IsTrue(client.DiskFull)) {
             DiskFull_ = true;
-            SetFileText("Failure (" + shown + ")!");
+            SetFileText("Failure (", shown, ")!");
             break;
         }
         ++retries;
         if (retries > StallRule::MaxRetries) {
-            SetFileText("Failure (" + shown + ")!");
+            SetFileText("Failure (", shown, ")!");
             break;
         }
-        SetFileText("Failure (" + shown + "), retrying... (" + std::to_string(retries) + ")");
+        SetFileText("Failure (", shown, "), retrying... (" + std::to_string(retries) + ")");
         client.CloseConnections();
         pauseFirst = attempt == Attempt::Failed;
     }

@@ -9,6 +9,7 @@
 #include "http/FrmConnect.h"
 #include "installer/FolderOwnership.h"
 #include "installer/ModSkins.h"
+#include "installer/ParentFolders.h"
 #include "platform/AnsiText.h"
 #include "platform/Dialogs.h"
 #include "platform/Environment.h"
@@ -100,13 +101,16 @@ void frmSplash::ClaimInstallFolder() {
     // not exist, or was empty, becomes the installer's own. A folder claimed
     // earlier stays owned while its marker and the stored id agree.
     const bool claim = FolderOwnership::MayClaim(InstallFolder);
+    const bool sameFolder =
+        GetSetting(SettingsApplication, SettingsSection, SettingInstallFolder) == InstallFolder;
+    // The folders made above it are recorded; an earlier install's record of
+    // the same folder stays when nothing is made now.
+    const std::string parentsMade = ParentFolders::OutermostMissing(InstallFolder);
     std::string id = GetSetting(SettingsApplication, SettingsSection, SettingFolderId);
     if (!claim) {
         std::string marker;
         Files::ReadWholeFile(Files::JoinPath(InstallFolder, FolderOwnership::MarkerName), marker);
-        if (GetSetting(SettingsApplication, SettingsSection, SettingInstallFolder) !=
-                InstallFolder ||
-            !FolderOwnership::Proves(marker, id))
+        if (!sameFolder || !FolderOwnership::Proves(marker, id))
             id.clear();
     }
     Files::MakeFolders(InstallFolder);
@@ -114,6 +118,8 @@ void frmSplash::ClaimInstallFolder() {
         id = FolderOwnership::Claim(InstallFolder);
     SaveSetting(SettingsApplication, SettingsSection, SettingInstallFolder, InstallFolder);
     SaveSetting(SettingsApplication, SettingsSection, SettingFolderId, id);
+    if (!parentsMade.empty() || !sameFolder)
+        SaveSetting(SettingsApplication, SettingsSection, ParentFolders::SettingKey, parentsMade);
 }
 
 bool frmSplash::InstallFailed() {
@@ -207,7 +213,7 @@ bool frmSplash::RunInstall() {
     // Nothing of a list that names a path instead of a plain file is used.
     for (int i = 0; i < FileList.EntryCount; ++i) {
         if (!IsTrue(FileList.EntryNameSafe[i])) {
-            SetFileText("Failure (" + AnsiToDisplay(FileList.EntryNames[i]) + ")!");
+            SetFileText("Failure (", AnsiToDisplay(FileList.EntryNames[i]), ")!");
             return InstallFailed();
         }
     }
@@ -255,7 +261,13 @@ bool frmSplash::RunInstall() {
 }
 
 void frmSplash::StartGame(const std::string& path) {
-    if (StartProgram(path) == StartResult::NeedsWine)
+    const StartResult started = StartProgram(path);
+    if (started == StartResult::NotWindowsProgram)
+        MsgBox("Ostrak was not started: " + AnsiToDisplay(path) +
+                   " is not a Windows program.\r\nThe copy on the game's server may be damaged; "
+                   "please tell the game's publisher.",
+               vbExclamation + vbOKOnly, "Ostrak");
+    else if (started == StartResult::NeedsWine)
         MsgBox("Ostrak is a Windows program, and Wine is needed to run it on this computer.\r\n"
                "Install Wine (for example: sudo apt install wine), then start Ostrak from its "
                "desktop launcher.",

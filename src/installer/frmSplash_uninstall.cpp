@@ -4,6 +4,7 @@
 
 #include "filelist/FileListReader.h"
 #include "installer/FolderOwnership.h"
+#include "installer/ParentFolders.h"
 #include "installer/ReleaseSerial.h"
 #include "platform/Dialogs.h"
 #include "platform/Environment.h"
@@ -96,7 +97,12 @@ void frmSplash::Command2_Click() {
         if (!serial.empty() &&
             GetSetting(SettingsApplication, ReleaseSerialSection, ReleaseSerialKey).empty())
             SaveSetting(SettingsApplication, ReleaseSerialSection, ReleaseSerialKey, serial);
+        const std::string parentsMade =
+            GetSetting(SettingsApplication, SettingsSection, ParentFolders::SettingKey);
         DeleteSetting(SettingsApplication, SettingsSection);
+        // What the installs made and nothing else fills goes too.
+        ParentFolders::RemoveEmpty(InstallFolder, parentsMade);
+        RemoveEmptySettings(SettingsApplication);
     }
     // Not busy before the exit path: a busy window refuses to be unloaded.
     SetBusy(VbFalse);

@@ -1,25 +1,19 @@
-// frmSplash: layout, start-up, busy state, display surfaces, closing and the
-// exit path.
+// frmSplash: the designed texts, start-up, busy state, display surfaces,
+// closing and the exit path.
 #include "installer/frmSplash.h"
 
 #include "http/FrmConnect.h"
 #include "installer/DefaultFolders.h"
+#include "installer/ModSkins.h"
 #include "installer/ServerConfig.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
-#include "platform/widgets/FitLabel.h"
-#include "platform/widgets/Shape.h"
 #include "runtime/Program.h"
 #include "signature/BodyDigest.h"
 
-#include <QCloseEvent>
-#include <QFrame>
-#include <QLabel>
-#include <QPushButton>
 #include <algorithm>
-#include <cmath>
 
 namespace ostrak {
 
@@ -36,132 +30,22 @@ std::string DesignedWelcomeText() {
            "up to allow this program access to the internet!";
 }
 
-// The design is in twips (1/1440 inch): 15 twips a pixel at 96 dots per inch.
-class Twips {
-public:
-    explicit Twips(const QWidget& w) : DpiX_(w.logicalDpiX()), DpiY_(w.logicalDpiY()) {}
-    int X(int twips) const { return static_cast<int>(std::lround(twips * DpiX_ / 1440.0)); }
-    int Y(int twips) const { return static_cast<int>(std::lround(twips * DpiY_ / 1440.0)); }
-    // Edges are converted, not sizes, so that touching controls stay touching.
-    void Place(QWidget* w, int left, int top, int width, int height) const {
-        w->setGeometry(X(left), Y(top), X(left + width) - X(left), Y(top + height) - Y(top));
-    }
-
-private:
-    int DpiX_;
-    int DpiY_;
-};
-
-// Arial, or the nearest font that has its metrics.
-QFont ArialFont(double points, bool bold) {
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
-
-// The window's default font: MS Sans Serif 8.25 pt, or the nearest.
-QFont DefaultFont(bool bold) {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans")});
-    font.setPointSizeF(8.25);
-    font.setBold(bold);
-    return font;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const std::string& text, const QFont& font,
-                  Qt::Alignment alignment) {
-    auto* label = new QLabel(QString::fromStdString(text), parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    label->setAlignment(alignment);
-    return label;
-}
-
-// A header label: its text shrinks to fit when the font at hand is wider than
-// Arial (no Liberation fonts), instead of being cut.
-QLabel* MakeHeaderLabel(QWidget* parent, const char* name, const std::string& text,
-                        const QFont& font) {
-    auto* label = new FitLabel(QString::fromStdString(text), parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setFont(font);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, const QFont& font) {
-    auto* button = new QPushButton(QString::fromLatin1(text), parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setFont(font);
-    // Enter presses the focused button, as Space does (autoDefault outside a
-    // dialog changes nothing else).
-    button->setAutoDefault(true);
-    return button;
-}
-
 } // namespace
 
-frmSplash::frmSplash() {
-    setObjectName(QStringLiteral("frmSplash"));
-    setWindowTitle(QStringLiteral("Ostrak Installer"));
-    setFont(DefaultFont(false));
-    const Twips t(*this);
-    setFixedSize(t.X(5895), t.Y(3150));
-
-    const Qt::Alignment topLeft = Qt::AlignLeft | Qt::AlignTop;
-
-    // The header band overhangs the left, top and right edges, so only its
-    // lower border shows. Its labels are placed inside it.
-    Frame1 = new QFrame(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    t.Place(Frame1, -120, -120, 7425, 1035);
-    lblProductName = MakeHeaderLabel(Frame1, "lblProductName", "Ostrak", ArialFont(32.25, true));
-    t.Place(lblProductName, 120, 120, 2160, 765);
-    lblCompanyProduct =
-        MakeHeaderLabel(Frame1, "lblCompanyProduct", "The Amber Reach", ArialFont(18, true));
-    t.Place(lblCompanyProduct, 360, 600, 3105, 435);
-    lblCopyright = MakeHeaderLabel(Frame1, "lblCopyright", "Copyright \xC2\xA9 Ostrak",
-                                   ArialFont(8.25, false));
-    t.Place(lblCopyright, 2400, 120, 1935, 255);
-    lblPlatform = MakeHeaderLabel(Frame1, "lblPlatform", "Installer", ArialFont(21.75, true));
-    t.Place(lblPlatform, 4080, 360, 1665, 510);
-
-    lblWarning =
-        MakeLabel(this, "lblWarning", DesignedWelcomeText(), ArialFont(8.25, false), topLeft);
-    lblWarning->setWordWrap(true);
-    t.Place(lblWarning, 120, 960, 3855, 1695);
-
-    Command1 = MakeButton(this, "Command1", "Install / Fix", DefaultFont(true));
-    t.Place(Command1, 4200, 960, 1575, 615);
-    Command2 = MakeButton(this, "Command2", "Uninstall", DefaultFont(false));
-    t.Place(Command2, 4200, 1680, 1575, 615);
-    Command3 = MakeButton(this, "Command3", "Cancel", DefaultFont(false));
-    t.Place(Command3, 4200, 2400, 1575, 615);
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Command3);
-
-    // The bar: the fill over the frame, the file line over both (created in
-    // this order, so stacked in this order).
-    Shape1 = new Shape(Shape::Style::Outline, Qt::black, this);
-    Shape1->setObjectName(QStringLiteral("Shape1"));
-    t.Place(Shape1, 120, 2760, 3885, 270);
-    Shape2 = new Shape(Shape::Style::Filled, QColor(0, 192, 0), this);
-    Shape2->setObjectName(QStringLiteral("Shape2"));
-    t.Place(Shape2, 120, 2760, 15, 270);
-    Label2 = MakeLabel(this, "Label2", "Waiting to start...", DefaultFont(false),
-                       Qt::AlignHCenter | Qt::AlignTop);
-    t.Place(Label2, 120, 2775, 3885, 270);
-
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+frmSplash::frmSplash() : View_(InstalledSplashView()) {
+    View_.SetOwner(this);
+    View_.lblProductName().SetText("Ostrak");
+    View_.lblCompanyProduct().SetText("The Amber Reach");
+    View_.lblCopyright().SetText("Copyright \xC2\xA9 Ostrak");
+    View_.lblPlatform().SetText("Installer");
+    View_.lblWarning().SetText(DesignedWelcomeText());
+    View_.Label2().SetText("Waiting to start...");
 }
 
-frmSplash::~frmSplash() = default;
+frmSplash::~frmSplash() {
+    if (View_.Owner() == this)
+        View_.SetOwner(nullptr);
+}
 
 void frmSplash::Form_Load() {
     const ServerAddress server = ConfiguredServer();
@@ -185,45 +69,55 @@ void frmSplash::Form_Load() {
 
 void frmSplash::SetBusy(VbBool busy) {
     const bool isBusy = IsTrue(busy);
-    Command1->setEnabled(!isBusy);
-    Command2->setEnabled(NoStoredFolder ? false : !isBusy);
-    Command3->setEnabled(!isBusy);
+    View_.Command1().SetEnabled(!isBusy);
+    View_.Command2().SetEnabled(NoStoredFolder ? false : !isBusy);
+    View_.Command3().SetEnabled(!isBusy);
     Busy = busy;
     if (!isBusy)
         SetStageText(WelcomeText);
 }
 
 void frmSplash::SetStageText(const std::string& text) {
-    lblWarning->setText(QString::fromStdString(text));
+    View_.lblWarning().SetText(text);
 }
 
 std::string frmSplash::StageText() const {
-    return lblWarning->text().toStdString();
+    return View_.lblWarning().Text();
 }
 
 void frmSplash::SetFileText(const std::string& text) {
-    Label2->setText(QString::fromStdString(text));
+    SetFileText(text, "", "");
+}
+
+void frmSplash::SetFileText(const std::string& before, const std::string& name,
+                            const std::string& after) {
+    const std::string text = before + name + after;
+    View_.Label2().SetText(text, TextSpan{before.size(), name.size()});
     if (FileTextShown)
         FileTextShown(text);
 }
 
 std::string frmSplash::FileText() const {
-    return Label2->text().toStdString();
+    return View_.Label2().Text();
 }
 
 void frmSplash::SetBarFraction(double fraction) {
     if (!(fraction > 0)) // also NaN
         fraction = 0;
-    fraction = std::min(fraction, 1.0);
-    const int width = static_cast<int>(std::lround(Shape1->width() * fraction));
-    Shape2->resize(width, Shape2->height());
+    View_.Bar().SetFraction(std::min(fraction, 1.0));
 }
 
-void frmSplash::closeEvent(QCloseEvent* event) {
-    if (IsTrue(Busy))
-        event->ignore();
-    else
-        event->accept();
+void frmSplash::ButtonClicked(const ViewButton& button) {
+    if (&button == &View_.Command1())
+        Command1_Click();
+    else if (&button == &View_.Command2())
+        Command2_Click();
+    else if (&button == &View_.Command3())
+        Command3_Click();
+}
+
+bool frmSplash::CloseRequested() {
+    return !IsTrue(Busy);
 }
 
 void frmSplash::LoadConnectForm() {
@@ -231,11 +125,13 @@ void frmSplash::LoadConnectForm() {
         return;
     ConnectForm = std::make_unique<FrmConnect>();
     ConnectForm->Port = ServerPort;
+    // The client waits between version-text attempts with the window's Pause.
+    ConnectForm->SetPauseHook(ModSkins::Pause);
 }
 
 void frmSplash::Command3_Click() {
     ConnectForm.reset();
-    close();
+    View_.Close();
     DoEvents();
     EndProgram();
 }

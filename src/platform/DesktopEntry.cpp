@@ -40,14 +40,17 @@ bool FitsDesktopEntry(const std::string& value) {
 }
 
 std::string ApplicationEntryText(const std::string& name, const std::string& exec,
-                                 const std::string& folder) {
+                                 const std::string& folder, const std::string& icon,
+                                 const std::string& comment) {
     std::string text = "[Desktop Entry]\n"
                        "Type=Application\n"
                        "Name=" +
-                       EscapeStringValue(name) +
-                       "\n"
-                       "Exec=" +
-                       EscapeStringValue(exec) + "\n";
+                       EscapeStringValue(name) + "\n";
+    if (!comment.empty())
+        text += "Comment=" + EscapeStringValue(comment) + "\n";
+    if (!icon.empty())
+        text += "Icon=" + EscapeStringValue(icon) + "\n";
+    text += "Exec=" + EscapeStringValue(exec) + "\n";
     if (!folder.empty())
         text += "Path=" + EscapeStringValue(folder) + "\n";
     text += "Terminal=false\n"

@@ -22,9 +22,11 @@ std::string EscapeStringValue(const std::string& value);
 bool FitsDesktopEntry(const std::string& value);
 
 // The launcher of an application: [Desktop Entry] with Type=Application,
-// Name=name, Exec=exec (already quoted, see above), Path=folder (omitted when
-// empty), Terminal=false and Categories=Game;. Values are escaped here.
+// Name=name, Comment=comment and Icon=icon (each omitted when empty),
+// Exec=exec (already quoted, see above), Path=folder (omitted when empty),
+// Terminal=false and Categories=Game;. Values are escaped here.
 std::string ApplicationEntryText(const std::string& name, const std::string& exec,
-                                 const std::string& folder);
+                                 const std::string& folder, const std::string& icon = "",
+                                 const std::string& comment = "");
 
 } // namespace ostrak

@@ -12,4 +12,17 @@ std::optional<std::string> EnvironmentValue(const std::string& name);
 // trailing separator; "/" when there is none.
 std::string HomeFolder();
 
+// The user's runtime folder: $XDG_RUNTIME_DIR when it is an absolute path.
+// Without it (as for root here) a folder of the user's own stands in, as the
+// XDG rules allow: "ostrak-runtime-<uid>" in $TMPDIR (else /tmp), made when
+// missing, taken only when it is a real folder owned by the user, with mode
+// 0700 (set when it was wider); else the home folder.
+std::string RuntimeFolder();
+
+// When $XDG_RUNTIME_DIR is unset (or not absolute) and the stand-in folder
+// above can be had, sets XDG_RUNTIME_DIR to it for this process and what it
+// starts, so that no part of the program has to warn that it is missing.
+// Call before the toolkit starts.
+void ProvideRuntimeFolder();
+
 } // namespace ostrak

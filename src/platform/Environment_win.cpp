@@ -1,6 +1,7 @@
 #include "platform/Environment.h"
 
 #include <cstdlib>
+#include <windows.h>
 
 namespace ostrak {
 
@@ -21,6 +22,20 @@ std::string HomeFolder() {
     while (home.size() > 3 && (home.back() == '\\' || home.back() == '/'))
         home.pop_back();
     return home.empty() ? "\\" : home;
+}
+
+std::string RuntimeFolder() {
+    // The user's own temporary folder; nothing of the XDG rules applies here.
+    char folder[MAX_PATH + 1];
+    const DWORD n = ::GetTempPathA(sizeof folder, folder);
+    std::string path(folder, n < sizeof folder ? n : 0);
+    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/'))
+        path.pop_back();
+    return path.empty() ? HomeFolder() : path;
+}
+
+void ProvideRuntimeFolder() {
+    // Nothing here asks for XDG_RUNTIME_DIR.
 }
 
 } // namespace ostrak

@@ -21,6 +21,10 @@ bool DeleteSetting(const std::string& application, const std::string& section);
 bool DeleteSetting(const std::string& application, const std::string& section,
                    const std::string& key);
 
+// Removes the INI file of application when it holds no key and nothing but
+// blank lines (a comment someone wrote keeps it); true when it was removed.
+bool RemoveEmptySettings(const std::string& application);
+
 // Where the INI file of application lives.
 std::string SettingsFilePath(const std::string& application);
 

@@ -1,5 +1,6 @@
 #include "platform/Settings.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -61,6 +62,17 @@ bool DeleteSetting(const std::string& application, const std::string& section) {
     QSettings store(FileOf(application), QSettings::IniFormat);
     store.remove(QString::fromStdString(section));
     return Written(store);
+}
+
+bool RemoveEmptySettings(const std::string& application) {
+    const QString path = FileOf(application);
+    if (!QSettings(path, QSettings::IniFormat).allKeys().isEmpty())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.readAll().trimmed().isEmpty())
+        return false;
+    file.close();
+    return QFile::remove(path);
 }
 
 bool DeleteSetting(const std::string& application, const std::string& section,

@@ -88,6 +88,28 @@ bool DeleteSetting(const std::string& application, const std::string& section) {
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
+bool RemoveEmptySettings(const std::string& application) {
+    // The application's key, once no section and no value is left in it.
+    const std::string key = ApplicationKey(application);
+    const auto slash = key.rfind('\\');
+    HKEY parent = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, key.substr(0, slash).c_str(), 0, KEY_ALL_ACCESS,
+                        &parent) != ERROR_SUCCESS)
+        return false;
+    HKEY own = nullptr;
+    DWORD subkeys = 1, values = 1;
+    const bool empty =
+        ::RegOpenKeyExA(parent, application.c_str(), 0, KEY_QUERY_VALUE, &own) == ERROR_SUCCESS &&
+        ::RegQueryInfoKeyA(own, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                           nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        subkeys == 0 && values == 0;
+    if (own != nullptr)
+        ::RegCloseKey(own);
+    const bool removed = empty && ::RegDeleteKeyA(parent, application.c_str()) == ERROR_SUCCESS;
+    ::RegCloseKey(parent);
+    return removed;
+}
+
 bool DeleteSetting(const std::string& application, const std::string& section,
                    const std::string& key) {
     HKEY h = nullptr;

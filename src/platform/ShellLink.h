@@ -20,14 +20,22 @@ namespace ostrak {
 //   parent   "$(Programs)": <profile>/Start Menu/Programs, where <profile> is
 //            the parent of the desktop folder (DesktopFolder.h); so the folder
 //            "..\..\" + the desktop's own name is the desktop.
-// The launcher (Type=Application, Name, Exec, Path = the target's folder,
-// Terminal=false, Categories=Game;) is written to a temporary name, made
+//   look     what a launcher shows besides its name: an icon by name (of
+//            the user's icon theme, ThemeIcon.h) and a comment; either may be
+//            empty (not written).
+// The launcher (Type=Application, Name, Comment, Icon, Exec, Path = the
+// target's folder, Terminal=false, Categories=Game;) is written to a
+// temporary name, made
 // mode 0755 and renamed over any earlier one. Returns 1 when it was written,
 // 0 when not: another parent, no desktop folder, a folder that does not
 // exist, an empty name or one with a separator, a value that a launcher
 // cannot hold (not UTF-8, control characters), a failed write.
+struct LauncherLook {
+    std::string Icon;
+    std::string Comment;
+};
 int32_t fCreateShellLink(const std::string& folder, const std::string& name,
                          const std::string& target, const std::string& args, int32_t isPrivate,
-                         const std::string& parent);
+                         const std::string& parent, const LauncherLook& look = {});
 
 } // namespace ostrak

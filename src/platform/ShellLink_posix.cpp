@@ -105,7 +105,7 @@ std::string FolderOf(const std::string& path) {
 
 int32_t fCreateShellLink(const std::string& folder, const std::string& name,
                          const std::string& target, const std::string& args, int32_t isPrivate,
-                         const std::string& parent) {
+                         const std::string& parent, const LauncherLook& look) {
     (void)isPrivate;
     if (name.empty() || name.find_first_of("/\\") != std::string::npos || name == "." ||
         name == "..")
@@ -123,9 +123,11 @@ int32_t fCreateShellLink(const std::string& folder, const std::string& name,
         exec += QuotedExecArgument(word);
     }
     const std::string workingFolder = FolderOf(target);
-    if (!FitsDesktopEntry(name) || !FitsDesktopEntry(exec) || !FitsDesktopEntry(workingFolder))
+    if (!FitsDesktopEntry(name) || !FitsDesktopEntry(exec) || !FitsDesktopEntry(workingFolder) ||
+        !FitsDesktopEntry(look.Icon) || !FitsDesktopEntry(look.Comment))
         return 0;
-    const std::string text = ApplicationEntryText(name, exec, workingFolder);
+    const std::string text =
+        ApplicationEntryText(name, exec, workingFolder, look.Icon, look.Comment);
 
     Files::AtomicFileWriter writer;
     if (!writer.Begin(Files::JoinPath(place, name + ".desktop")) ||

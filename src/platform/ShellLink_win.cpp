@@ -65,8 +65,10 @@ std::string ResolveFolder(const std::string& folder, const std::string& parent) 
     return JoinedParts(parts);
 }
 
-// The link at linkPath to target, started with args in target's folder.
-bool SaveLink(const std::string& linkPath, const std::string& target, const std::string& args) {
+// The link at linkPath to target, started with args in target's folder; its
+// comment is the link's description, and its icon the target's own.
+bool SaveLink(const std::string& linkPath, const std::string& target, const std::string& args,
+              const std::string& comment) {
     IShellLinkA* link = nullptr;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                   reinterpret_cast<void**>(&link))))
@@ -74,6 +76,7 @@ bool SaveLink(const std::string& linkPath, const std::string& target, const std:
     IPersistFile* file = nullptr;
     bool saved = SUCCEEDED(link->SetPath(target.c_str())) &&
                  SUCCEEDED(link->SetArguments(args.c_str())) &&
+                 SUCCEEDED(link->SetDescription(comment.c_str())) &&
                  SUCCEEDED(link->SetWorkingDirectory(Files::ParentFolder(target).c_str())) &&
                  SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
     if (saved) {
@@ -94,7 +97,7 @@ bool SaveLink(const std::string& linkPath, const std::string& target, const std:
 
 int32_t fCreateShellLink(const std::string& folder, const std::string& name,
                          const std::string& target, const std::string& args, int32_t isPrivate,
-                         const std::string& parent) {
+                         const std::string& parent, const LauncherLook& look) {
     (void)isPrivate; // a link always belongs to the current user
     if (name.empty() || name.find_first_of("/\\:*?\"<>|") != std::string::npos || name == "." ||
         name == "..")
@@ -103,7 +106,7 @@ int32_t fCreateShellLink(const std::string& folder, const std::string& name,
     if (place.empty() || !Files::IsDirectory(place))
         return 0;
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const bool saved = SaveLink(Files::JoinPath(place, name + ".lnk"), target, args);
+    const bool saved = SaveLink(Files::JoinPath(place, name + ".lnk"), target, args, look.Comment);
     if (SUCCEEDED(com))
         ::CoUninitialize();
     return saved ? 1 : 0;

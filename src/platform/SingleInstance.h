@@ -2,8 +2,8 @@
 // Whether another instance of this program is running.
 //
 // The running instance holds a lock file named after the executable's base
-// name ("ostrak_install.lock") in the user's runtime folder ($XDG_RUNTIME_DIR;
-// when that is unset, the runtime folder Qt makes under the temporary folder).
+// name ("ostrak_install.lock") in the user's runtime folder (RuntimeFolder(),
+// Environment.h).
 // The lock is held until ReleaseInstanceLock() or the end of the process (the
 // program's end removes the lock file, see Program.h); the lock of a process
 // that died is taken over, however old it is, and the lock of a live process

@@ -1,11 +1,10 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/Environment.h"
 #include "platform/Process.h"
 #include "runtime/Program.h"
 
-#include <QDir>
 #include <QLockFile>
-#include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -15,18 +14,11 @@ namespace ostrak {
 namespace {
 std::unique_ptr<QLockFile> g_lock;
 
-QString RuntimeFolder() {
-    const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-    if (xdg != nullptr && *xdg != '\0')
-        return QString::fromLocal8Bit(xdg);
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return folder.isEmpty() ? QDir::tempPath() : folder;
-}
 } // namespace
 
 std::string InstanceLockPath() {
-    return (RuntimeFolder() + QLatin1Char('/') + QString::fromStdString(ExecutableBaseName()) +
-            QLatin1String(".lock"))
+    return (QString::fromStdString(RuntimeFolder()) + QLatin1Char('/') +
+            QString::fromStdString(ExecutableBaseName()) + QLatin1String(".lock"))
         .toStdString();
 }
 

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <csignal>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace ostrak {
 
@@ -29,11 +28,17 @@ bool StartDetached(const std::string& program, const QStringList& arguments,
     QProcess process;
     process.setProgram(QFile::decodeName(QByteArray::fromStdString(program)));
     process.setArguments(arguments);
-    // No working folder set: the child inherits ours. An ignored signal stays
-    // ignored through exec, and Qt's detached start runs no code in the
-    // child, so SIGXFSZ (which the programs ignore, so that a write past the
-    // file-size limit fails instead of ending them) is back to its default
-    // while the child is made: the started program gets it as usual.
+    // The game opens its data files by relative name: it runs in its own
+    // folder, as its launcher's Path says.
+    const size_t slash = path.rfind('/');
+    if (slash != std::string::npos)
+        process.setWorkingDirectory(
+            QFile::decodeName(QByteArray::fromStdString(slash == 0 ? "/" : path.substr(0, slash))));
+    // An ignored signal stays ignored through exec, and Qt's detached start
+    // runs no code in the child, so SIGXFSZ (which the programs ignore, so
+    // that a write past the file-size limit fails instead of ending them) is
+    // back to its default while the child is made: the started program gets
+    // it as usual.
     struct sigaction usual {
     }, ours{};
     usual.sa_handler = SIG_DFL;
@@ -67,23 +72,13 @@ StartResult StartProgram(const std::string& path, ErrorRecord* failure) {
         return StartResult::Failed;
     }
 
-    if (IsWindowsExecutable(path)) {
-        const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
-        if (wine.isEmpty())
-            return StartResult::NeedsWine;
-        if (!StartDetached(QFile::encodeName(wine).toStdString(),
-                           {QFile::decodeName(QByteArray::fromStdString(path))}, path, failure))
-            return StartResult::Failed;
-        return StartResult::Started;
-    }
-
-    // Best effort: whether we may execute it afterwards decides.
-    Files::MakeExecutable(path);
-    if (::access(path.c_str(), X_OK) != 0)
-        return Fail(failure, path, errno);
-    // A name without a folder would be looked up on the PATH.
-    const std::string program = path.find('/') == std::string::npos ? "./" + path : path;
-    if (!StartDetached(program, {}, path, failure))
+    if (!IsWindowsExecutable(path))
+        return StartResult::NotWindowsProgram;
+    const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+    if (wine.isEmpty())
+        return StartResult::NeedsWine;
+    if (!StartDetached(QFile::encodeName(wine).toStdString(),
+                       {QFile::decodeName(QByteArray::fromStdString(path))}, path, failure))
         return StartResult::Failed;
     return StartResult::Started;
 }

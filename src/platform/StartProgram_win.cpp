@@ -27,10 +27,8 @@ StartResult StartProgram(const std::string& path, ErrorRecord* failure) {
         ReportFailure(failure, Source, path, EISDIR);
         return StartResult::Failed;
     }
-    if (!IsWindowsExecutable(path)) {
-        ReportFailure(failure, Source, path, ENOEXEC);
-        return StartResult::Failed;
-    }
+    if (!IsWindowsExecutable(path))
+        return StartResult::NotWindowsProgram;
     char full[MAX_PATH * 4];
     const DWORD n = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
     if (n == 0 || n >= sizeof full) {

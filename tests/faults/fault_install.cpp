@@ -3,7 +3,7 @@
 //
 //   fault_install FOLDER [--fast-clock]
 //
-// The window runs on Qt's offscreen platform against the server that
+// The window has no widgets (the unseen view) and talks to the server that
 // OSTRAK_SERVER names. The music question is answered No, the folder prompt
 // FOLDER (once), the success box No and the connection error box OK; any
 // other dialog ends the run. --fast-clock moves the tick counter 100 ms
@@ -17,7 +17,7 @@
 #include "platform/TickCount.h"
 #include "runtime/Program.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -76,11 +76,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     Files::RemoveTemporariesOnTermination();
-    static char platformOption[] = "-platform";
-    static char platformName[] = "offscreen";
-    std::vector<char*> qtArgs{argv[0], platformOption, platformName, nullptr};
-    int qtArgc = 3;
-    QApplication app(qtArgc, qtArgs.data());
+    std::vector<char*> qtArgs{argv[0], nullptr};
+    int qtArgc = 1;
+    QCoreApplication app(qtArgc, qtArgs.data());
 
     int ends = 0;
     SetEndProgramHook([&](int) { ++ends; });
@@ -96,7 +94,7 @@ int main(int argc, char** argv) {
     window.Form_Load();
     if (ProgramEnded())
         return 1;
-    window.show();
+    window.View().Show();
     DoEvents();
     window.Command1_Click();
     SetDialogBackend(nullptr);

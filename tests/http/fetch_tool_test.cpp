@@ -45,6 +45,9 @@ TEST_F(FetchTool, PrintsTheBodyWithoutFile) {
     ProcessResult r = Fetch({Address, "/index.php?h=3"});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "-98765");
+    // A name with bytes a request line cannot carry raw is encoded.
+    Site.Write("caf\xC3\xA9 menu.txt", "served");
+    EXPECT_EQ(Fetch({Address, "/caf\xC3\xA9 menu.txt"}).Out, "served");
 }
 
 TEST_F(FetchTool, FailureIsReportedAndNothingWritten) {

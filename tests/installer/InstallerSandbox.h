@@ -1,8 +1,10 @@
 #pragma once
 // A fixture for the installer window: each test gets its own settings folder
 // and runtime folder (so tests of this binary may run side by side), the
-// scripted dialogs, and an end-program hook that records instead of ending.
+// scripted dialogs and view, and an end-program hook that records instead of
+// ending.
 #include "support/ScriptedDialogs.h"
+#include "support/ScriptedSplashView.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +31,7 @@ protected:
 
     TempDir Sandbox;
     ScriptedDialogs Dialogs;
+    ScriptedSplashView View;
     int EndCount = 0;
     int EndCode = -1;
 

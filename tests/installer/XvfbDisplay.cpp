@@ -103,6 +103,12 @@ std::optional<std::string> XvfbDisplay::Xdotool(const QStringList& args) const {
     return RunOn(Name_, "xdotool", args);
 }
 
+std::optional<std::string> XvfbDisplay::Xprop(const std::string& window,
+                                              const QStringList& args) const {
+    return RunOn(Name_, "xprop",
+                 QStringList{QStringLiteral("-id"), QString::fromStdString(window)} + args);
+}
+
 std::string XvfbDisplay::WaitForWindow(const std::string& title, int timeoutMs,
                                        const std::function<bool()>& giveUp) const {
     for (int waited = 0; waited <= timeoutMs; waited += PollMs) {

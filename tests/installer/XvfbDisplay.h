@@ -37,6 +37,9 @@ public:
     // the trailing newline, or nothing when it failed.
     std::optional<std::string> Xdotool(const QStringList& args) const;
 
+    // Runs xprop -id window with args (x11-utils); as Xdotool.
+    std::optional<std::string> Xprop(const std::string& window, const QStringList& args) const;
+
     // Waits up to timeoutMs for a shown window whose title is exactly title
     // (letter case aside); its id, or "" when none appeared. Gives up early
     // once giveUp, when given, says true (say, its program has ended).

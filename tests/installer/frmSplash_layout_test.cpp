@@ -1,14 +1,21 @@
-// The installer window's layout: controls, texts, order, bar geometry and
-// what is drawn over what.
+// The installer window on Qt: controls, texts, order, bar geometry, what is
+// drawn over what, long texts, close requests and keys.
 #include "InstallerSandbox.h"
 
 #include "installer/frmSplash.h"
+#include "platform/Settings.h"
 #include "platform/widgets/FitLabel.h"
+#include "platform/widgets/QtSplashView.h"
+#include "platform/widgets/QtSplashWindow.h"
 #include "platform/widgets/Shape.h"
+#include "runtime/Program.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFontInfo>
 #include <QFrame>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -20,6 +27,18 @@ using namespace ostrak;
 namespace {
 
 using SplashLayout = InstallerSandbox;
+using SplashBusy = InstallerSandbox;
+using SplashKeys = InstallerSandbox;
+
+// A window on the Qt view, which is the installed view while it lives.
+struct QtSplash {
+    QtSplash() : Previous(SetSplashView(&View)) {}
+    ~QtSplash() { SetSplashView(Previous); }
+    QtSplashView View;
+    SplashView* Previous;
+    frmSplash Splash;
+    QtSplashWindow& Window = View.Window();
+};
 
 std::string Text(const QWidget* w) {
     if (auto* label = qobject_cast<const QLabel*>(w))
@@ -41,7 +60,8 @@ int StackIndex(const QWidget* w) {
 } // namespace
 
 TEST_F(SplashLayout, ControlsHaveTheirNamesTextsAndParents) {
-    frmSplash w;
+    QtSplash s;
+    QtSplashWindow& w = s.Window;
     const std::string welcome =
         "Hello, and welcome to Ostrak. If you want to Install, Update or Fix Ostrak, please click "
         "the top button. If you want to remove Ostrak from your computer, click the middle "
@@ -87,7 +107,8 @@ TEST_F(SplashLayout, ControlsHaveTheirNamesTextsAndParents) {
 }
 
 TEST_F(SplashLayout, ControlsStackFromTopToBottomInTabOrder) {
-    frmSplash w;
+    QtSplash s;
+    QtSplashWindow& w = s.Window;
     // The header band overhangs three edges: only its lower border is inside.
     const QRect client = w.rect();
     const QRect header = InWindow(w.Frame1);
@@ -110,7 +131,8 @@ TEST_F(SplashLayout, ControlsStackFromTopToBottomInTabOrder) {
 }
 
 TEST_F(SplashLayout, BarFillSharesTheFramesEdgeAndGrowsWithTheFraction) {
-    frmSplash w;
+    QtSplash s;
+    QtSplashWindow& w = s.Window;
     const QRect frame = w.Shape1->geometry();
     EXPECT_EQ(w.Shape2->x(), frame.x());
     EXPECT_EQ(w.Shape2->y(), frame.y());
@@ -130,19 +152,20 @@ TEST_F(SplashLayout, BarFillSharesTheFramesEdgeAndGrowsWithTheFraction) {
                           {1.5, frame.width()}, // never wider than the frame
                           {-0.5, 0}};
     for (const Case& c : cases) {
-        w.SetBarFraction(c.Fraction);
+        s.Splash.SetBarFraction(c.Fraction);
         EXPECT_NEAR(w.Shape2->width(), c.Width, 1) << c.Fraction;
         EXPECT_EQ(w.Shape2->geometry().topLeft(), frame.topLeft()) << c.Fraction;
     }
 }
 
 TEST_F(SplashLayout, FillIsDrawnOverTheFrameAndTheFileLineOverBoth) {
-    frmSplash w;
+    QtSplash s;
+    QtSplashWindow& w = s.Window;
     EXPECT_LT(StackIndex(w.Shape1), StackIndex(w.Shape2));
     EXPECT_LT(StackIndex(w.Shape2), StackIndex(w.Label2));
     EXPECT_FALSE(w.Label2->autoFillBackground());
 
-    w.SetBarFraction(0.5);
+    s.Splash.SetBarFraction(0.5);
     const QImage image = w.grab().toImage();
     const QRect frame = w.Shape1->geometry();
     const QColor green(0, 192, 0);
@@ -204,7 +227,8 @@ bool Within(const QSize& extent, const QSize& box) {
 } // namespace
 
 TEST_F(SplashLayout, HeaderTextIsNeverCutEvenInAWiderFallbackFont) {
-    frmSplash w;
+    QtSplash s;
+    QtSplashWindow& w = s.Window;
     for (QLabel* label : {w.lblProductName, w.lblCompanyProduct, w.lblCopyright, w.lblPlatform}) {
         const std::string name = label->objectName().toStdString();
         auto* fit = dynamic_cast<FitLabel*>(label);
@@ -245,4 +269,105 @@ TEST_F(SplashLayout, HeaderTextIsNeverCutEvenInAWiderFallbackFont) {
     EXPECT_TRUE(copyright->DrawnText().endsWith(QChar(0x2026)));
     EXPECT_EQ(InkOf(w.lblCopyright),
               FreeInkOf(w.lblCopyright, copyright->DrawnText(), copyright->DrawnFont()).Pixels);
+}
+
+TEST_F(SplashLayout, ALongNameOnTheFileLineLosesItsMiddleAndTheRestStaysWhole) {
+    QtSplash s;
+    auto* line = dynamic_cast<FitLabel*>(s.Window.Label2);
+    ASSERT_NE(line, nullptr);
+    s.Splash.SetFileText("Downloading ", "p.dat", ", 42%...");
+    EXPECT_EQ(line->DrawnText(), line->text());
+    const std::string name = "ostrak_highres_textures_and_cinematics_pack_01.pak";
+    s.Splash.SetFileText("Downloading ", name, ", 42%...");
+    EXPECT_EQ(s.Splash.FileText(), "Downloading " + name + ", 42%...");
+    const QString drawn = line->DrawnText();
+    EXPECT_TRUE(drawn.startsWith(QStringLiteral("Downloading ostrak_"))) << drawn.toStdString();
+    EXPECT_TRUE(drawn.endsWith(QStringLiteral("01.pak, 42%..."))) << drawn.toStdString();
+    EXPECT_TRUE(drawn.contains(QChar(0x2026))) << drawn.toStdString();
+    EXPECT_EQ(line->DrawnFont(), line->font());
+    // The whole text would not fit; what is drawn does.
+    EXPECT_FALSE(Within(FreeInkOf(line, line->text(), line->font()).Extent, line->size()));
+    EXPECT_TRUE(Within(FreeInkOf(line, drawn, line->font()).Extent, line->size()));
+}
+
+namespace {
+
+// Sends a close request the way the system does (not through close()).
+bool SystemCloseAccepted(QWidget& w) {
+    QCloseEvent event;
+    QCoreApplication::sendEvent(&w, &event);
+    return event.isAccepted();
+}
+
+} // namespace
+
+TEST_F(SplashBusy, CloseRequestsAreRefusedSilentlyWhileBusy) {
+    QtSplash s;
+    frmSplash& w = s.Splash;
+    QtSplashWindow& win = s.Window;
+    w.Form_Load();
+    win.show();
+    w.SetBusy(VbTrue);
+
+    EXPECT_FALSE(win.close());
+    EXPECT_TRUE(win.isVisible());
+    EXPECT_FALSE(SystemCloseAccepted(win));
+    EXPECT_TRUE(win.isVisible());
+    EXPECT_EQ(Dialogs.ShownCount(), 0);
+    EXPECT_EQ(EndCount, 0);
+
+    w.SetBusy(VbFalse);
+    EXPECT_TRUE(SystemCloseAccepted(win));
+    EXPECT_TRUE(win.close());
+    EXPECT_FALSE(win.isVisible());
+}
+
+TEST_F(SplashKeys, EnterAndSpaceBothPressTheFocusedButton) {
+    ASSERT_TRUE(SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "LOC",
+                            "/srv/games/ostrak")); // Uninstall enabled
+    QtSplash s;
+    frmSplash& w = s.Splash;
+    QtSplashWindow& win = s.Window;
+    w.Form_Load();
+    struct Key {
+        const char* Name;
+        int Code;
+        Qt::KeyboardModifiers Modifiers;
+    };
+    const Key keys[] = {{"Return", Qt::Key_Return, Qt::NoModifier},
+                        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier},
+                        {"Space", Qt::Key_Space, Qt::NoModifier}};
+    for (QPushButton* button : {win.Command1, win.Command2, win.Command3}) {
+        for (const Key& key : keys) {
+            // Cancel ends the (hooked) program and hides the window: start afresh.
+            SetEndProgramHook([this](int) { ++EndCount; });
+            win.show();
+            w.SetBusy(VbFalse); // an action ended by the program's end leaves it busy
+            int clicks = 0;
+            const QMetaObject::Connection counter =
+                QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+            button->setFocus();
+            ASSERT_EQ(win.focusWidget(), button);
+            if (button == win.Command1) // the install action asks first; the end stops it there
+                Dialogs.ExpectMsgBox("Ostrak can play large background music files (approx. 8 "
+                                     "MB). Do you want to download these?\r\nYou will be able "
+                                     "to change this option in the next update.",
+                                     vbYesNo, "Download music?", vbNo, [] { EndProgram(); });
+            if (button == win.Command2) // the uninstall action asks first; No leaves all as it was
+                Dialogs.ExpectMsgBox("Are you sure you wish to eredicate any trace of Ostrak on "
+                                     "your computer?\r\nThis cannot be undone!",
+                                     vbYesNo + vbQuestion, "Are you sure?", vbNo);
+
+            QKeyEvent press(QEvent::KeyPress, key.Code, key.Modifiers);
+            QKeyEvent release(QEvent::KeyRelease, key.Code, key.Modifiers);
+            // Both go to the button focused at the press: an action that runs on
+            // the press may move the focus (a busy window disables its buttons).
+            QCoreApplication::sendEvent(button, &press);
+            QCoreApplication::sendEvent(button, &release);
+
+            EXPECT_EQ(clicks, 1) << button->objectName().toStdString() << ", " << key.Name;
+            QObject::disconnect(counter);
+        }
+    }
+    EXPECT_EQ(EndCount, 6); // Install stopped by the end, and Cancel, once per key
 }

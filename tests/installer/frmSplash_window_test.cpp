@@ -1,4 +1,4 @@
-// Start-up, busy state, closing and the exit path of the installer window.
+// Start-up, busy state and the exit path of the installer window.
 #include "InstallerSandbox.h"
 
 #include "http/FrmConnect.h"
@@ -11,16 +11,10 @@
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 #include "platform/TickCount.h"
-#include "platform/widgets/Shape.h"
 #include "runtime/Program.h"
 #include "support/ScriptedHttpPeer.h"
 
-#include <QCloseEvent>
-#include <QCoreApplication>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QLockFile>
-#include <QPushButton>
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
@@ -40,7 +34,8 @@ struct Buttons {
 };
 
 Buttons EnabledButtons(const frmSplash& w) {
-    return {w.Command1->isEnabled(), w.Command2->isEnabled(), w.Command3->isEnabled()};
+    auto& v = dynamic_cast<ScriptedSplashView&>(w.View());
+    return {v.Command1().Enabled, v.Command2().Enabled, v.Command3().Enabled};
 }
 
 void PrintTo(const Buttons& b, std::ostream* os) {
@@ -48,17 +43,9 @@ void PrintTo(const Buttons& b, std::ostream* os) {
         << "}";
 }
 
-// Sends a close request the way the system does (not through close()).
-bool SystemCloseAccepted(QWidget& w) {
-    QCloseEvent event;
-    QCoreApplication::sendEvent(&w, &event);
-    return event.isAccepted();
-}
-
 using SplashStartup = InstallerSandbox;
 using SplashBusy = InstallerSandbox;
 using SplashExit = InstallerSandbox;
-using SplashKeys = InstallerSandbox;
 
 } // namespace
 
@@ -158,7 +145,7 @@ TEST_F(SplashBusy, LeavingBusyRestoresWelcomeButKeepsFileLineAndBar) {
     w.SetStageText("Installing: Downloading latest game files...");
     w.SetFileText("Failed to download ostrak.exe");
     w.SetBarFraction(0.5);
-    const int fill = w.Shape2->width();
+    const double fill = View.Bar().Fraction;
     // Entering busy again leaves the stage line alone.
     w.SetBusy(VbTrue);
     EXPECT_EQ(w.StageText(), "Installing: Downloading latest game files...");
@@ -166,44 +153,25 @@ TEST_F(SplashBusy, LeavingBusyRestoresWelcomeButKeepsFileLineAndBar) {
     w.SetBusy(VbFalse);
     EXPECT_EQ(w.StageText(), welcome);
     EXPECT_EQ(w.FileText(), "Failed to download ostrak.exe");
-    EXPECT_EQ(w.Shape2->width(), fill);
+    EXPECT_EQ(View.Bar().Fraction, fill);
     EXPECT_GT(fill, 0);
-}
-
-TEST_F(SplashBusy, CloseRequestsAreRefusedSilentlyWhileBusy) {
-    frmSplash w;
-    w.Form_Load();
-    w.show();
-    w.SetBusy(VbTrue);
-
-    EXPECT_FALSE(w.close());
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_FALSE(SystemCloseAccepted(w));
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(Dialogs.ShownCount(), 0);
-    EXPECT_EQ(EndCount, 0);
-
-    w.SetBusy(VbFalse);
-    EXPECT_TRUE(SystemCloseAccepted(w));
-    EXPECT_TRUE(w.close());
-    EXPECT_FALSE(w.isVisible());
 }
 
 TEST_F(SplashExit, CancelUnloadsClientAndWindowLetsEventsRunThenEnds) {
     frmSplash w;
     w.Form_Load();
-    w.show();
+    w.View().Show();
     w.ConnectForm = std::make_unique<FrmConnect>();
 
     std::vector<std::string> order;
     QTimer::singleShot(0, [&] { order.push_back("pending event ran"); });
     SetEndProgramHook([&](int code) {
         order.push_back(std::string(w.ConnectForm ? "client loaded, " : "client unloaded, ") +
-                        (w.isVisible() ? "window shown" : "window unloaded") + ", ended");
+                        (View.Shown ? "window shown" : "window unloaded") + ", ended");
         EndCode = code;
     });
 
-    w.Command3->click();
+    View.Click(View.Command3());
 
     EXPECT_EQ(order, (std::vector<std::string>{"pending event ran",
                                                "client unloaded, window unloaded, ended"}));
@@ -214,10 +182,10 @@ TEST_F(SplashExit, CancelUnloadsClientAndWindowLetsEventsRunThenEnds) {
 TEST_F(SplashExit, CancelWithoutClientStillEnds) {
     frmSplash w;
     w.Form_Load();
-    w.show();
+    w.View().Show();
     w.Command3_Click();
     EXPECT_EQ(EndCount, 1);
-    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(View.Shown);
 }
 
 TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
@@ -225,12 +193,9 @@ TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
     ScriptedHttpPeer peer({{ScriptedHttpPeer::Read(), ScriptedHttpPeer::WaitForClientClose()}});
     frmSplash w;
     w.Form_Load();
-    w.show();
-    // The install button runs the action below instead of the real one.
-    QObject::disconnect(w.Command1, &QPushButton::clicked, &w, nullptr);
-    w.ConnectForm = std::make_unique<FrmConnect>();
-    w.ConnectForm->Port = peer.Port();
-    w.ConnectForm->SetPauseHook(ModSkins::Pause);
+    w.View().Show();
+    w.ServerPort = peer.Port();
+    w.LoadConnectForm();
 
     // The action fetches the version text; inside that wait a routine runs
     // that pauses, and inside its pause the exit path is pressed (which
@@ -243,7 +208,7 @@ TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
     exitPath.setSingleShot(true);
     QObject::connect(&exitPath, &QTimer::timeout, [&] {
         trace.push_back("exit path");
-        w.Command3->click();
+        View.Click(View.Command3());
     });
     QObject::connect(&inner, &QTimer::timeout, [&] {
         trace.push_back("inner routine starts");
@@ -253,14 +218,15 @@ TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
             return;
         trace.push_back("inner routine goes on");
     });
-    QObject::connect(w.Command1, &QPushButton::clicked, [&] {
+    // Runs instead of the real install action.
+    const auto action = [&] {
         trace.push_back("action starts");
         inner.start(30);
         (void)w.ConnectForm->RetrieveHTML("127.0.0.1", "/crc/index.php?h=3");
         if (ProgramEnded())
             return;
         trace.push_back("action goes on");
-    });
+    };
     // An event that would run if anything waited on after the end.
     bool late = false;
     QTimer lateEvent;
@@ -269,7 +235,7 @@ TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
     lateEvent.start(1500);
 
     const uint32_t start = TickCount();
-    w.Command1->click();
+    action();
     const uint32_t took = ElapsedTicks(start, TickCount());
 
     EXPECT_EQ(trace,
@@ -277,57 +243,10 @@ TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
     EXPECT_LT(took, 1500u); // the pause alone is 3 s, the fetch 15 s
     EXPECT_EQ(EndCount, 1);
     EXPECT_FALSE(w.ConnectForm);
-    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(View.Shown);
     EXPECT_EQ(peer.Connections(), 1);
     // Later waits of the ended program run nothing either.
     ModSkins::Pause(400);
     DoEvents();
     EXPECT_FALSE(late);
-}
-
-TEST_F(SplashKeys, EnterAndSpaceBothPressTheFocusedButton) {
-    ASSERT_TRUE(SaveSetting(App, Section, "LOC", "/srv/games/ostrak")); // Uninstall enabled
-    frmSplash w;
-    w.Form_Load();
-    struct Key {
-        const char* Name;
-        int Code;
-        Qt::KeyboardModifiers Modifiers;
-    };
-    const Key keys[] = {{"Return", Qt::Key_Return, Qt::NoModifier},
-                        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier},
-                        {"Space", Qt::Key_Space, Qt::NoModifier}};
-    for (QPushButton* button : {w.Command1, w.Command2, w.Command3}) {
-        for (const Key& key : keys) {
-            // Cancel ends the (hooked) program and hides the window: start afresh.
-            SetEndProgramHook([this](int) { ++EndCount; });
-            w.show();
-            w.SetBusy(VbFalse); // an action ended by the program's end leaves it busy
-            int clicks = 0;
-            const QMetaObject::Connection counter =
-                QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
-            button->setFocus();
-            ASSERT_EQ(w.focusWidget(), button);
-            if (button == w.Command1) // the install action asks first; the end stops it there
-                Dialogs.ExpectMsgBox("Ostrak can play large background music files (approx. 8 "
-                                     "MB). Do you want to download these?\r\nYou will be able "
-                                     "to change this option in the next update.",
-                                     vbYesNo, "Download music?", vbNo, [] { EndProgram(); });
-            if (button == w.Command2) // the uninstall action asks first; No leaves all as it was
-                Dialogs.ExpectMsgBox("Are you sure you wish to eredicate any trace of Ostrak on "
-                                     "your computer?\r\nThis cannot be undone!",
-                                     vbYesNo + vbQuestion, "Are you sure?", vbNo);
-
-            QKeyEvent press(QEvent::KeyPress, key.Code, key.Modifiers);
-            QKeyEvent release(QEvent::KeyRelease, key.Code, key.Modifiers);
-            // Both go to the button focused at the press: an action that runs on
-            // the press may move the focus (a busy window disables its buttons).
-            QCoreApplication::sendEvent(button, &press);
-            QCoreApplication::sendEvent(button, &release);
-
-            EXPECT_EQ(clicks, 1) << button->objectName().toStdString() << ", " << key.Name;
-            QObject::disconnect(counter);
-        }
-    }
-    EXPECT_EQ(EndCount, 6); // Install stopped by the end, and Cancel, once per key
 }

@@ -9,13 +9,11 @@
 #include "platform/Files.h"
 #include "platform/Settings.h"
 #include "platform/TickCount.h"
-#include "platform/widgets/Shape.h"
 #include "support/FolderNames.h"
 #include "support/HttpServers.h"
 #include "support/ScriptedHttpPeer.h"
 #include "support/Subprocess.h"
 
-#include <QPushButton>
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
@@ -44,6 +42,7 @@ protected:
         SaveEnv("WINEPREFIX");
         SaveEnv("OSTRAK_SERVER");
         SaveEnv("PATH");
+        SaveEnv("XDG_DATA_HOME");
         Home = Sandbox.File("home");
         System32 = Home + "/wine/drive_c/windows/system32";
         ::mkdir(Home.c_str(), 0755);
@@ -51,6 +50,7 @@ protected:
         Files::MakeFolders(System32);
         setenv("HOME", Home.c_str(), 1);
         setenv("WINEPREFIX", (Home + "/wine").c_str(), 1);
+        setenv("XDG_DATA_HOME", (Home + "/data").c_str(), 1);
         Game = Home + "/Games/Ostrak";
 
         Source.Write("ostrak.exe", "MZ game executable");
@@ -156,7 +156,7 @@ TEST_F(InstallFlow, FirstInstallRerunAndRepair) {
         EXPECT_EQ(w.InstallFolder, Game); // relative to the home folder, parents made
         EXPECT_EQ(w.StageText(), w.WelcomeText);
         EXPECT_EQ(w.FileText(), "Download of Unzip32.dll done!");
-        EXPECT_EQ(w.Shape2->width(), w.Shape1->width());
+        EXPECT_EQ(View.Bar().Fraction, 1.0);
         EXPECT_EQ(w.TotalSteps, 4 + 5);
     });
     EXPECT_EQ(EndCount, 1);
@@ -175,7 +175,10 @@ TEST_F(InstallFlow, FirstInstallRerunAndRepair) {
     struct stat st {};
     ASSERT_EQ(::stat((Game + "/ostrak.exe").c_str(), &st), 0);
     EXPECT_NE(st.st_mode & 0100, 0u);
-    EXPECT_TRUE(Files::Exists(Home + "/Desktop/Ostrak.desktop"));
+    EXPECT_NE(TempDir::Read(Home + "/Desktop/Ostrak.desktop").find("\nIcon=ostrak\n"),
+              std::string::npos);
+    // The icon it names went into the user's theme (never into the game's folder).
+    EXPECT_TRUE(Files::Exists(Home + "/data/icons/hicolor/256x256/apps/ostrak.png"));
 
     // Reruns, each after its change: exactly these requests, and every game
     // file as served afterwards.
@@ -220,6 +223,9 @@ TEST_F(InstallFlow, FirstInstallRerunAndRepair) {
     WriteFile(Game + "/saves.dat", "slot 1");
     Uninstall("");
     EXPECT_FALSE(Files::Exists(Game));
+    // So do ~/Games, which the install made, and the settings file it left empty.
+    EXPECT_FALSE(Files::Exists(Home + "/Games"));
+    EXPECT_FALSE(Files::Exists(SettingsFilePath(frmSplash::SettingsApplication)));
     // A folder the player had (its name ends in a blank) keeps the player's file.
     const std::string mine = Home + "/Mine ";
     Files::MakeFolders(mine);
@@ -305,7 +311,7 @@ TEST_F(InstallFlow, FailuresTakeTheErrorExitAndKeepTheSettings) {
         Dialogs.ExpectAllShown();
         EXPECT_EQ(EndCount, 0) << c.What;
         EXPECT_EQ(w.FileText(), c.FileLine) << c.What;
-        EXPECT_TRUE(w.Command1->isEnabled()) << c.What;
+        EXPECT_TRUE(View.Command1().Enabled) << c.What;
         EXPECT_EQ(w.StageText(), w.WelcomeText) << c.What;
         EXPECT_EQ(Setting("LOC"), Game) << c.What;
         EXPECT_EQ(Setting("DoMu"), "1") << c.What;
@@ -323,7 +329,7 @@ TEST_F(InstallFlow, YesStartsTheGameThroughWineOrExplainsThatWineIsNeeded) {
     const std::string bin = Sandbox.File("bin");
     ::mkdir(bin.c_str(), 0755);
     const std::string record = Sandbox.File("wine.args");
-    WriteFile(bin + "/wine", "#!/bin/sh\necho \"$@\" > '" + record + "'\n");
+    WriteFile(bin + "/wine", "#!/bin/sh\necho \"$@\" \"$(pwd)\" > '" + record + "'\n");
     ::chmod((bin + "/wine").c_str(), 0755);
     setenv("PATH", (bin + ":/usr/bin:/bin").c_str(), 1);
     SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "DoMu", "1");
@@ -336,7 +342,7 @@ TEST_F(InstallFlow, YesStartsTheGameThroughWineOrExplainsThatWineIsNeeded) {
             args = TempDir::Read(record);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    EXPECT_EQ(args, Game + "/ostrak.exe\n");
+    EXPECT_EQ(args, Game + "/ostrak.exe " + Game + "\n"); // in the game's folder
     EXPECT_EQ(EndCount, 1);
 
     // Without wine on the PATH nothing starts; a box says what is needed.
@@ -348,6 +354,17 @@ TEST_F(InstallFlow, YesStartsTheGameThroughWineOrExplainsThatWineIsNeeded) {
         vbExclamation, "Ostrak", vbOK);
     Run();
     EXPECT_EQ(EndCount, 2);
+
+    // A downloaded ostrak.exe that is no Windows program is not started.
+    Source.Write("ostrak.exe", "#!/bin/sh\necho started\n");
+    Publish();
+    PlanRerun(Game, vbYes);
+    Dialogs.ExpectMsgBox("Ostrak was not started: " + Game +
+                             "/ostrak.exe is not a Windows program.\r\nThe copy on the game's "
+                             "server may be damaged; please tell the game's publisher.",
+                         vbExclamation, "Ostrak", vbOK);
+    Run();
+    EXPECT_EQ(EndCount, 3);
 }
 
 } // namespace

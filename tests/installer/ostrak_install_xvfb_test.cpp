@@ -34,7 +34,11 @@ TEST(OstrakInstallOnX, WindowAppearsAndASecondCopyIsRefused) {
     TempDir home;
 
     ChildProcess first({OSTRAK_INSTALL_EXE}, InstallerOptions(display.Name(), home));
-    EXPECT_NE(display.WaitForWindow("Ostrak Installer", 15000), "");
+    const std::string shown = display.WaitForWindow("Ostrak Installer", 15000);
+    EXPECT_NE(shown, "");
+    // The window carries the built-in icon, for docks and task bars.
+    EXPECT_NE(display.Xprop(shown, {QStringLiteral("_NET_WM_ICON")}).value_or("").find("Icon"),
+              std::string::npos);
 
     // A second copy shows its refusal and, once it is answered, ends at once.
     ChildProcess second({OSTRAK_INSTALL_EXE}, InstallerOptions(display.Name(), home));

@@ -12,7 +12,6 @@
 #include "platform/Settings.h"
 #include "platform/TickCount.h"
 #include "platform/WallClock.h"
-#include "platform/widgets/Shape.h"
 #include "signature/Ed25519.h"
 #include "signature/TrustedRelease.h"
 #include "support/FolderNames.h"
@@ -20,7 +19,6 @@
 #include "support/ScopedEnv.h"
 #include "support/Subprocess.h"
 
-#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -180,7 +178,7 @@ TEST_F(SignedInstall, AFileWithTheSameCrcIsRefusedWhereTheUnsignedInstallerTakes
 
     Run(ErrorText, vbCritical, "Connection error!", [&](frmSplash& w) {
         EXPECT_EQ(w.FileText(), "Failure (a.pak)!");
-        EXPECT_TRUE(w.Command1->isEnabled());
+        EXPECT_TRUE(View.Command1().Enabled);
         EXPECT_EQ(w.StageText(), w.WelcomeText);
     });
     EXPECT_EQ(EndCount, 0);
@@ -339,7 +337,7 @@ TEST_F(SignedInstall, AReleaseNotSignedRightIsNotTrustedAndNothingMoreIsFetched)
             EXPECT_EQ(w.FileText(), expired ? "Failure (release.manifest expired)!"
                                             : "Failure (release.manifest)!")
                 << c.What;
-            EXPECT_TRUE(w.Command1->isEnabled()) << c.What;
+            EXPECT_TRUE(View.Command1().Enabled) << c.What;
             EXPECT_EQ(w.StageText(), w.WelcomeText) << c.What;
         });
         EXPECT_EQ(EndCount, 0) << c.What;
@@ -375,7 +373,7 @@ TEST_F(SignedInstall, AFailedSaveOfTheSerialFailsTheInstall) {
         vbCritical, "Installation failed!",
         [&](frmSplash& w) {
             EXPECT_EQ(w.FileText(), "Failure (settings)!");
-            EXPECT_TRUE(w.Command1->isEnabled());
+            EXPECT_TRUE(View.Command1().Enabled);
         },
         [&] {
             ASSERT_TRUE(Files::RemoveFile(SettingsFilePath(frmSplash::SettingsApplication)));

@@ -11,7 +11,6 @@
 #include "support/FolderNames.h"
 #include "support/Subprocess.h"
 
-#include <QPushButton>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -60,8 +59,8 @@ protected:
               const std::string& title = "") {
         Dialogs.ExpectMsgBox(Confirm, vbYesNo + vbQuestion, "Are you sure?", answer, [this] {
             EXPECT_EQ(Window->Busy, VbTrue);
-            EXPECT_FALSE(Window->Command1->isEnabled() || Window->Command2->isEnabled() ||
-                         Window->Command3->isEnabled());
+            EXPECT_FALSE(View.Command1().Enabled || View.Command2().Enabled ||
+                         View.Command3().Enabled);
         });
         if (answer == vbYes)
             Dialogs.ExpectMsgBox(text, style, title, vbOK, [this] {
@@ -83,13 +82,13 @@ protected:
         SetEndProgramHook([this](int) { ++EndCount; }); // a program not yet ended
         Window = std::make_unique<frmSplash>();
         Window->Form_Load();
-        Window->show();
-        Window->Command2->click();
+        Window->View().Show();
+        View.Click(View.Command2());
     }
     void ExpectEnded(bool settingsKept = false) {
         Dialogs.ExpectAllShown();
         EXPECT_EQ(EndCount, Ends + 1);
-        EXPECT_FALSE(Window->isVisible());
+        EXPECT_FALSE(View.Shown);
         EXPECT_EQ(GetSetting(App, Section, "LOC", "gone") == "gone", !settingsKept);
     }
     std::unique_ptr<frmSplash> Window;
@@ -111,15 +110,14 @@ TEST_F(Uninstall, NoKeepsAllThenYesRemovesTheTreeButNothingALinkLeadsTo) {
     Run(inst);
     EXPECT_EQ(Tree(), before);
     EXPECT_EQ(GetSetting(App, Section, "DoMu"), "2");
-    EXPECT_TRUE(Window->Command1->isEnabled() && Window->Command2->isEnabled() &&
-                Window->Command3->isEnabled());
+    EXPECT_TRUE(View.Command1().Enabled && View.Command2().Enabled && View.Command3().Enabled);
     EXPECT_EQ(Window->StageText(), Window->WelcomeText);
     EXPECT_EQ(EndCount, 0);
 
     Plan(vbYes, Complete, vbInformation + vbOKOnly, "Uninstall complete.");
     // A serial an earlier install kept beside the folder moves to its own section.
     ASSERT_TRUE(SaveSetting(App, Section, ReleaseSerialKey, "1796652190"));
-    Window->Command2->click();
+    View.Click(View.Command2());
     EXPECT_EQ(GetSetting(App, Section, ReleaseSerialKey), "");
     EXPECT_EQ(GetSetting(App, ReleaseSerialSection, ReleaseSerialKey), "1796652190");
     EXPECT_EQ(Tree(), (std::set<std::string>{"Games", "outside", "outside/keep.txt",

@@ -210,6 +210,8 @@ TEST(Packages, InstalledIntoAScratchRootTheyHoldTheListedFilesAndWork) {
     const Call calls[] = {
         {{bin + "ostrak_release", "--help"}, 0, "Usage:"},
         {{bin + "ostrak_release"}, 2, "Usage:"},
+        {{bin + "ostrak_release", "--version"}, 0, "ostrak_release " OSTRAK_PACKAGE_VERSION "\n"},
+        {{bin + "ostrak_fetch", "--version"}, 0, "ostrak_fetch " OSTRAK_PACKAGE_VERSION "\n"},
         {{bin + "ostrak_fetch", "--help"}, 0, "Usage: ostrak_fetch"},
         {{bin + "ostrak_fetch", "127.0.0.1:8080"}, 2, "Usage: ostrak_fetch"},
         {{bin + "ostrak_fetch", "127.0.0.1:99999", "/crc/dta.lst"}, 2, "ostrak_fetch: "},

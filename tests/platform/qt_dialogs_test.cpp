@@ -90,18 +90,27 @@ TEST(QtDialogs, EscapeAnswersCancelOrNoOrTheOnlyButton) {
 }
 
 TEST(QtDialogs, DefaultButtonFollowsTheStyle) {
-    WhenOpen<QMessageBox>([](QMessageBox* box) {
+    QWidget window;
+    window.show();
+    WhenOpen<QMessageBox>([&window](QMessageBox* box) {
+        EXPECT_EQ(box->parentWidget(), &window); // owned by the window shown
         EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()),
                   box->button(QMessageBox::No));
         box->defaultButton()->click();
     });
     QtDialogs dialogs;
+    dialogs.SetOwner(&window);
     EXPECT_EQ(dialogs.MsgBox("Text", vbYesNo + vbDefaultButton2, "Title"), vbNo);
 }
 
 TEST(QtDialogs, InputBoxGivesTheTextOrEmptyWhenCancelled) {
+    QWidget window;
+    window.show();
     QtDialogs dialogs;
-    WhenOpen<QInputDialog>([](QInputDialog* box) {
+    dialogs.SetOwner(&window);
+    WhenOpen<QInputDialog>([&window](QInputDialog* box) {
+        EXPECT_EQ(box->parentWidget(), &window);
+        EXPECT_GE(box->width(), QtDialogs::InputBoxWidthAt96Dpi * box->logicalDpiX() / 96);
         EXPECT_EQ(box->windowTitle().toStdString(), "Install where?");
         EXPECT_EQ(box->labelText().toStdString(), "Where would you like to install Ostrak?");
         EXPECT_EQ(box->textValue().toStdString(), "/home/p/Games/Ostrak");

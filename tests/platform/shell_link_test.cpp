@@ -60,7 +60,9 @@ TEST_F(ShellLink, HostileTargetPathIsQuotedEscapedAndValid) {
     const std::string target = folder + "/ostrak.exe";
     Home.Write(target.substr(Home.Path().size() + 1), "MZ\x90 a Windows program");
 
-    ASSERT_EQ(fCreateShellLink("..\\..\\Desktop", "Ostrak", target, "", -1, Programs), 1);
+    ASSERT_EQ(fCreateShellLink("..\\..\\Desktop", "Ostrak", target, "", -1, Programs,
+                               {"ostrak", "Play Ostrak"}),
+              1);
 
     const std::string launcher = Home.File("Desktop/Ostrak.desktop");
     const std::string H = Home.Path();
@@ -68,6 +70,8 @@ TEST_F(ShellLink, HostileTargetPathIsQuotedEscapedAndValid) {
               "[Desktop Entry]\n"
               "Type=Application\n"
               "Name=Ostrak\n"
+              "Comment=Play Ostrak\n"
+              "Icon=ostrak\n"
               "Exec=wine \"" +
                   H + R"(/Games/My \\"Best\\" \\$HOME 100%% back\\\\slash \\`tick\\`/ostrak.exe")" +
                   "\n"

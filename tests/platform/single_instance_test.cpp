@@ -1,6 +1,7 @@
 // Single-instance detection through the lock file in the runtime folder.
 #include "platform/Process.h"
 #include "platform/SingleInstance.h"
+#include "support/ScopedEnv.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 
@@ -92,9 +93,13 @@ TEST_F(InstanceLock, LiveHolderBlocksHoweverOldItsLockAndDeadHolderDoesNot) {
 
 TEST_F(InstanceLock, WorksWithoutXdgRuntimeDir) {
     unsetenv("XDG_RUNTIME_DIR");
+    ScopedEnv env;
+    env.Set("TMPDIR", Runtime.Path());
     const std::string path = InstanceLockPath();
-    EXPECT_NE(path.rfind("/platform_test.lock"), std::string::npos) << path;
-    EXPECT_NE(path, "/platform_test.lock");
+    const std::string own = Runtime.File("ostrak-runtime-" + std::to_string(::geteuid()));
+    EXPECT_EQ(path, own + "/platform_test.lock");
+    struct stat st {};
+    EXPECT_TRUE(::stat(own.c_str(), &st) == 0 && (st.st_mode & 07777) == 0700);
     EXPECT_FALSE(PrevInstance());
     QLockFile other(QString::fromStdString(path));
     EXPECT_FALSE(other.tryLock(0));

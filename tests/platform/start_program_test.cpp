@@ -1,5 +1,5 @@
-// StartProgram: detached, no arguments, the current folder inherited; a
-// Windows executable through wine from the PATH, or not at all.
+// StartProgram: detached, no arguments, in the program's folder; a Windows
+// executable through wine from the PATH, or nothing at all.
 #include "platform/StartProgram.h"
 #include "runtime/ErrorRecord.h"
 #include "support/ScopedEnv.h"
@@ -57,11 +57,6 @@ int ModeOf(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
 }
 
-std::string CurrentFolder() {
-    char buf[4096];
-    return ::getcwd(buf, sizeof buf) ? buf : "";
-}
-
 // A folder with spaces in its name, and one for a private PATH.
 class StartProgramTest : public testing::Test {
 protected:
@@ -89,14 +84,10 @@ protected:
 
 } // namespace
 
-TEST_F(StartProgramTest, AnOrdinaryFileIsMadeExecutableAndRunsWithoutArguments) {
-    const std::string marker = Dir.File("ran");
-    const std::string target = Script("the game/start game", marker);
-    const IgnoredFileSizeSignal ignored;
-    ASSERT_EQ(StartProgram(target), StartResult::Started);
-    // Started with the file-size signal as usual, not ignored like ours.
-    EXPECT_EQ(RunLine(WaitForFile(marker)), std::make_pair("0||" + CurrentFolder() + "\n", false));
-    EXPECT_EQ(ModeOf(target), 0755);
+TEST_F(StartProgramTest, AFileThatIsNoWindowsExecutableIsNeitherStartedNorChanged) {
+    const std::string target = Script("the game/start game", Dir.File("ran"));
+    EXPECT_EQ(StartProgram(target), StartResult::NotWindowsProgram);
+    EXPECT_EQ(ModeOf(target), 0644);
 }
 
 TEST_F(StartProgramTest, AWindowsExecutableRunsThroughWineFromThePath) {
@@ -109,7 +100,7 @@ TEST_F(StartProgramTest, AWindowsExecutableRunsThroughWineFromThePath) {
     const IgnoredFileSizeSignal ignored;
     ASSERT_EQ(StartProgram(exe), StartResult::Started);
     EXPECT_EQ(RunLine(WaitForFile(marker)),
-              std::make_pair("1|" + exe + "|" + CurrentFolder() + "\n", false));
+              std::make_pair("1|" + exe + "|" + Dir.File("the game") + "\n", false));
 }
 
 TEST_F(StartProgramTest, WithoutWineNothingStartsAndMissingFilesFail) {

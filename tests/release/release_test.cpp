@@ -2,6 +2,7 @@
 #include "filelist/FileListReader.h"
 #include "filelist/FileListWriter.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -222,7 +223,7 @@ TEST(Release, HelpExplainsUsage) {
     EXPECT_EQ(r.ExitCode, 0);
     EXPECT_NE(r.Out.find("ostrak_release SOURCE_DIR OUT_DIR [--seed N]"), std::string::npos);
     EXPECT_NE(r.Out.find("--dump LIST"), std::string::npos);
-    EXPECT_NE(r.Out.find("one byte is appended"), std::string::npos);
+    EXPECT_LE(std::count(r.Out.begin(), r.Out.end(), '\n'), 25); // the details are in the manual
 }
 
 // Without arguments the tool shows how to call it, not only what is wrong.

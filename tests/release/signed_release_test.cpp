@@ -37,6 +37,7 @@ TEST(SignedRelease, KeygenSignAndRepublish) {
     ProcessResult r = RunRelease({"--keygen", keyFile});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     ASSERT_EQ(r.Out.size(), 45u) << r.Out; // 32 bytes in base64 and a newline
+    EXPECT_NE(r.Err.find("public key"), std::string::npos) << r.Err; // labelled apart
     const std::string key = r.Out.substr(0, 44);
     struct stat st {};
     ASSERT_EQ(::stat(keyFile.c_str(), &st), 0);

@@ -1,5 +1,6 @@
 #include "Arguments.h"
 
+#include "http/RequestPath.h"
 #include "http/ServerAddress.h"
 
 namespace ostrak {
@@ -42,11 +43,11 @@ bool ParseFetchArguments(int count, const char* const* args, FetchArguments& out
     FetchArguments parsed;
     if (!ParseServerArgument(args[0], parsed.Target, error))
         return false;
-    parsed.Target.Path = args[1];
-    if (parsed.Target.Path.empty() || parsed.Target.Path[0] != '/') {
+    if (args[1][0] != '/') {
         error = "PATH must start with \"/\"";
         return false;
     }
+    parsed.Target.Path = EncodeRequestPath(args[1]);
     if (count == 3) {
         parsed.File = args[2];
         parsed.ToFile = true;

@@ -19,7 +19,8 @@ struct FetchArguments {
 // Reads the arguments after the program name (two or three of them). False,
 // with the reason in error, when HOST is not a host name or IPv4 address
 // with an optional port from 1 to 65535, PATH does not start with "/", or
-// FILE is given but empty.
+// FILE is given but empty. PATH is percent-encoded for the request line
+// (EncodeRequestPath).
 bool ParseFetchArguments(int count, const char* const* args, FetchArguments& out,
                          std::string& error);
 

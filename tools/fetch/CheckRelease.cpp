@@ -3,6 +3,7 @@
 #include "Printable.h"
 #include "filelist/FileName.h"
 #include "http/FrmConnect.h"
+#include "http/RequestPath.h"
 #include "platform/Environment.h"
 #include "platform/Files.h"
 #include "platform/TemporaryFiles.h"
@@ -73,9 +74,10 @@ int CheckRelease(const FetchTarget& target, const std::string& publicKey, std::o
     for (const ManifestEntry& entry : manifest.Files) {
         const std::string file = Files::JoinPath(folder.Path(), entry.Name);
         digest.Expect(entry);
-        const bool good = IsPlainFileName(entry.Name) &&
-                          FetchToFile({target.Host, target.Port, "/crc/" + entry.Name}, file,
-                                      progress, &digest) == 0;
+        const bool good =
+            IsPlainFileName(entry.Name) &&
+            FetchToFile({target.Host, target.Port, "/crc/" + EncodeFileName(entry.Name)}, file,
+                        progress, &digest) == 0;
         Files::RemoveFile(file);
         bad += good ? 0 : 1;
         out << (good ? "OK  " : "BAD ") << Printable(entry.Name) << std::endl;

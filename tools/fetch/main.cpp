@@ -16,9 +16,12 @@ namespace {
 
 const char* const HelpText = R"(Usage: ostrak_fetch HOST[:PORT] PATH [FILE]
        ostrak_fetch --key KEY HOST[:PORT]
+       ostrak_fetch --help | --version
 
 Fetches http://HOST:PORT/PATH (port 80 when none is given) over HTTP/1.0
 exactly as the Ostrak installer does, and reports what went wrong if it fails.
+Bytes of PATH that a request line cannot carry (spaces, controls, '"', '#',
+bytes from 0x80) are sent percent-encoded; '%' and '?' are sent as given.
 
 With FILE: the body is stored as FILE the way the installer stores a game
 file. It is written to a temporary file beside FILE and renamed over FILE
@@ -53,6 +56,10 @@ int main(int argc, char** argv) {
     Files::RemoveTemporariesOnTermination();
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::cout << HelpText;
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "ostrak_fetch " << OSTRAK_TOOL_VERSION << '\n';
         return 0;
     }
     if (argc >= 2 && std::strcmp(argv[1], "--key") == 0) {

@@ -26,92 +26,28 @@ const char* const UsageText = R"(Usage:
   ostrak_release --keygen KEYFILE [--passphrase-file F | --ask-passphrase]
   ostrak_release --dump LIST
   ostrak_release --help
+  ostrak_release --version
 )";
 
+// The short help; the rules for files, names and signing are in the manual
+// page.
 const char* const HelpText = R"(
-Publishes a release of Ostrak for the game's web server.
-
-SOURCE_DIR holds the files of the release side by side, without subfolders:
-ostrak.exe, the game files, and the support libraries CGZipLibrary.dll,
-gdiplus.dll and Unzip32.dll (all four required, by these exact names). Empty
-files are refused: the installer cannot verify them. A file that changes
-while it is copied is refused: publish again once it is complete.
-
-Writes OUT_DIR/crc/ (OUT_DIR is created when missing; its parent must exist;
-it must not be SOURCE_DIR or lie inside it):
-  crc/<file>     a copy of every file of SOURCE_DIR
-  crc/index.php  the version text: the checksum of ostrak.exe (its CRC-32 as
-                 a signed decimal number, without a newline)
-  crc/dta.lst    the release list: every file except ostrak.exe, dta.lst and
-                 the three support libraries, with its checksum, in byte
-                 order of the names. Installed copies fetch it on every run,
-                 so a release that changes only data files reaches them too;
-                 should its checksum text equal the version text by chance,
-                 one byte is appended (the installer ignores it)
-Serve OUT_DIR as the web server's document root: the installer asks for
-/crc/index.php?h=3, /crc/dta.lst and /crc/<file>. The new tree is built
-beside OUT_DIR (on the same file system, outside what is served) under a
-hidden name starting with ".ostrak-part-", and replaces an earlier
-OUT_DIR/crc only once it is complete. When anything is refused, or the tool
-is stopped by Ctrl+C, SIGTERM or SIGHUP, nothing is written and the new tree
-is removed; a tree left by a killed run is removed by a later run.
-
-File names must work as plain file names on the player's machine, Linux or
-Windows, and in the installer's requests: at most 255 bytes, not "." or
-"..", no "/", "\", control characters, spaces, "%", "?", "#", ":", "*",
-'"', "<", ">" or "|", not ending in a dot, not a Windows device name (CON,
-PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with or without an extension, in
-any case), and no two names that differ only in letter case. Subfolders,
-symbolic links and special files are refused. A dta.lst or index.php in
-SOURCE_DIR is not copied (new ones are written), even when empty. Files
-whose name contains "music" are fetched only by players who chose the
-optional music.
-
-Names are printed with every byte that is not printable ASCII (and every
-backslash) shown as \xNN.
-
-Signed releases: an installer built with the publisher's public keys takes
-only releases signed with one of their private keys. --keygen KEYFILE makes a
-key pair: the private key goes to KEYFILE (PEM, readable by its owner only;
-an existing file is never overwritten), encrypted with a passphrase when
---passphrase-file or --ask-passphrase is given, and the public key is printed
-as one base64 line, for the installer's build (cmake -DOSTRAK_RELEASE_KEY=...,
-or up to four keys, comma-separated, in -DOSTRAK_RELEASE_KEYS=...). With
---sign KEYFILE the tree also gets
-  crc/release.manifest  the format line "ostrak-release-manifest 2", a line
-                        "serial N" (seconds since the epoch, always above
-                        the serial of the release it replaces), "expires T"
-                        (seconds since the epoch; installers refuse the
-                        release from then on), "product ostrak CHANNEL",
-                        "key F" (the signing key's fingerprint), then one
-                        line per served file: SHA-256 in hex, size, name
-  crc/release.sig       the Ed25519 signature of the manifest, in base64
-both inside the same swap as the rest of the tree. A release.manifest or
-release.sig in SOURCE_DIR is then not copied. A key file that group or
-others may read is refused; an encrypted one asks for its passphrase on the
-terminal unless --passphrase-file gives it. --resign OUT_DIR signs the tree
-already published there again, with a new serial and expiry, without its
-source: every file must still match its manifest; the new tree replaces the
-old one in the same swap as publishing. Re-sign before the expiry comes.
+Publishes SOURCE_DIR as OUT_DIR/crc/, the tree the game's web server serves.
 
 Options:
-  --sign KEYFILE  sign the release with the private key in KEYFILE
-  --resign OUT_DIR  sign the tree published in OUT_DIR again (see above)
-  --expires-days N  signed releases expire N days (1 to 3650) after
-                signing; default 30
-  --channel NAME  the channel in the product line (a-z, 0-9, -); default
-                the channel this tool was built for
-  --keygen KEYFILE  make a new key pair (see above)
+  --seed N             mask the list with seed byte N (1 to 255), not at random
+  --sign KEYFILE       sign the release with the private key in KEYFILE
+  --resign OUT_DIR     sign the tree published in OUT_DIR again
+  --keygen KEYFILE     make a key pair; the public key goes to standard output
+  --ask-passphrase     with --keygen: encrypt the key, asking on the terminal
+  --dump LIST          print a release list
+Signing options:
+  --expires-days N     the release expires N days (1 to 3650) after signing
+  --channel NAME       the release channel (default: the one built in)
   --passphrase-file F  the key's passphrase is the first line of F
-  --ask-passphrase  encrypt the new key with a passphrase asked on the
-                terminal
-  --seed N      mask the list with seed byte N (1 to 255) instead of a
-                random one; the same files and seed give the same list
-  --dump LIST   print a release list: its seed, its count, and one line per
-                entry with the checksum and the name
-  --help        show this text
 
 Exit status: 0 done, 1 refused or failed (nothing written), 2 wrong usage.
+Files, names and signing in detail: man ostrak_release
 )";
 
 constexpr int ExitRefused = 1;
@@ -173,6 +109,9 @@ int Run(const std::vector<std::string>& args) {
         if (a == "--help" || a == "-h") {
             std::cout << UsageText << HelpText;
             return 0;
+        } else if (a == "--version") {
+            std::cout << "ostrak_release " << OSTRAK_TOOL_VERSION << '\n';
+            return 0;
         } else if (a == "--seed") {
             seed = ParseSeed(value("--seed"));
         } else if (a.rfind("--seed=", 0) == 0) {
@@ -210,7 +149,11 @@ int Run(const std::vector<std::string>& args) {
             signingOptions || (passphrase.Ask && !passphrase.File.empty()))
             throw UsageError("--keygen takes only the key file to make and one passphrase "
                              "option (see --help)");
-        std::cout << MakeSigningKey(keygen, passphrase) << '\n';
+        const std::string publicKey = MakeSigningKey(keygen, passphrase);
+        // The line alone goes to standard output, for scripts.
+        std::cerr << "ostrak_release: the public key, for the installer's build "
+                     "(-DOSTRAK_RELEASE_KEY=...):\n";
+        std::cout << publicKey << '\n';
         return 0;
     }
     if (passphrase.Ask)

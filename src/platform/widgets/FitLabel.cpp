@@ -29,6 +29,21 @@ FitLabel::FitLabel(const QString& text, QWidget* parent) : QLabel(text, parent) 
     setTextFormat(Qt::PlainText);
 }
 
+void FitLabel::SetMinimumPointSize(double points) {
+    Smallest_ = points;
+    FitValid_ = false;
+    update();
+}
+
+void FitLabel::SetShortenedPart(qsizetype start, qsizetype length) {
+    if (start == PartStart_ && length == PartLength_)
+        return;
+    PartStart_ = start;
+    PartLength_ = length;
+    FitValid_ = false;
+    update();
+}
+
 QFont FitLabel::DrawnFont() const {
     return CurrentFit().Font;
 }
@@ -58,15 +73,36 @@ const FitLabel::Fit& FitLabel::CurrentFit() const {
         ratio = std::min(ratio, area.width() / ink.right());
     if (metrics.ascent() + ink.bottom() > 0)
         ratio = std::min(ratio, area.height() / (metrics.ascent() + ink.bottom()));
+    const double smallest = std::min(Smallest_, designed);
     double points = std::floor(designed * ratio * 4) / 4;
-    points = std::max(MinimumPointSize, std::min(points, designed - 0.25));
-    while (points > MinimumPointSize && !InkFits(text(), WithPointSize(font(), points), area))
+    points = std::max(smallest, std::min(points, designed - 0.25));
+    while (points > smallest && !InkFits(text(), WithPointSize(font(), points), area))
         points -= 0.25;
-    points = std::max(points, MinimumPointSize);
+    points = std::max(points, smallest);
     Fit_.Font = WithPointSize(font(), points);
     if (!InkFits(text(), Fit_.Font, area))
-        Fit_.Text = QFontMetricsF(Fit_.Font).elidedText(text(), Qt::ElideRight, area.width());
+        Fit_.Text = Shortened(Fit_.Font, area);
     return Fit_;
+}
+
+QString FitLabel::Shortened(const QFont& font, const QRectF& area) const {
+    const QFontMetricsF metrics(font);
+    const QString& whole = text();
+    if (PartLength_ > 0 && PartStart_ >= 0 && PartStart_ + PartLength_ <= whole.size()) {
+        const QString before = whole.left(PartStart_);
+        const QString part = whole.mid(PartStart_, PartLength_);
+        const QString after = whole.mid(PartStart_ + PartLength_);
+        // The advance widths guess the room; the ink decides, a pixel at a time.
+        for (double room = area.width() - metrics.horizontalAdvance(before + after); room > 0;
+             room -= 1) {
+            const QString shown = metrics.elidedText(part, Qt::ElideMiddle, room);
+            if (shown.isEmpty())
+                break;
+            if (InkFits(before + shown + after, font, area))
+                return before + shown + after;
+        }
+    }
+    return metrics.elidedText(whole, Qt::ElideRight, area.width());
 }
 
 void FitLabel::paintEvent(QPaintEvent*) {

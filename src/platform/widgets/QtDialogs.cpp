@@ -1,7 +1,7 @@
 #include "platform/widgets/QtDialogs.h"
 
-#include <QApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -53,9 +53,13 @@ QMessageBox::Icon IconFor(int32_t style) {
 
 } // namespace
 
+QWidget* QtDialogs::Owner() const {
+    return Owner_ && Owner_->isVisible() ? Owner_.data() : nullptr;
+}
+
 int32_t QtDialogs::MsgBox(const std::string& text, int32_t style, const std::string& title) {
     QMessageBox box(IconFor(style), DisplayText(title), DisplayText(text), QMessageBox::NoButton,
-                    QApplication::activeWindow());
+                    Owner());
     box.setTextFormat(Qt::PlainText);
     const ButtonAnswers answers = AnswersOf(style);
     QPushButton* buttons[3] = {};
@@ -74,11 +78,17 @@ int32_t QtDialogs::MsgBox(const std::string& text, int32_t style, const std::str
 
 std::string QtDialogs::InputBox(const std::string& prompt, const std::string& title,
                                 const std::string& defaultText) {
-    bool ok = false;
-    QString answer =
-        QInputDialog::getText(QApplication::activeWindow(), DisplayText(title), DisplayText(prompt),
-                              QLineEdit::Normal, QString::fromStdString(defaultText), &ok);
-    return ok ? answer.toStdString() : std::string();
+    QInputDialog dialog(Owner());
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setWindowTitle(DisplayText(title));
+    dialog.setLabelText(DisplayText(prompt));
+    dialog.setTextValue(QString::fromStdString(defaultText));
+    // The dialog's layout sizes it from its contents: the field sets the width.
+    if (auto* field = dialog.findChild<QLineEdit*>())
+        field->setMinimumWidth(InputBoxWidthAt96Dpi * dialog.logicalDpiX() / 96);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::string();
+    return dialog.textValue().toStdString();
 }
 
 } // namespace ostrak
