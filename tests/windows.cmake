@@ -17,7 +17,7 @@ target_sources(ostrak_test_support PRIVATE support/ScriptedDialogs.cpp)
 # has (the registry, the named mutex, the shell link, drive paths).
 ostrak_test(platform_test
   SOURCES platform/ansi_text_test.cpp platform/dialogs_test.cpp platform/windows_services_test.cpp
-          platform/win32_view_test.cpp
+          platform/win32_view_test.cpp platform/temporary_files_test.cpp
   DEPS ostrak_platform ostrak_platform_win32)
 
 add_subdirectory(signature)

@@ -12,13 +12,15 @@ namespace FolderTree {
 
 namespace {
 
-// A folder held open for the walk: shared for reading and writing but not
-// for deleting, so that nobody renames it, or replaces it by a link, while
-// it is held; the handle itself may mark it for removal.
+// A folder held open for the walk, a link itself rather than what it leads
+// to. Listing by path must stay possible, so the handle asks for no delete
+// access; what is removed is checked against it by identity (volume and
+// file index) first.
 HANDLE OpenHeldFolder(const std::string& path) {
-    return ::CreateFileA(path.c_str(), DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return ::CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                         nullptr);
 }
 
 HANDLE HandleOf(int fd) {
@@ -50,14 +52,6 @@ bool IsLink(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// Marks the held folder for removal when its handle closes; fails while it
-// is not empty.
-bool MarkForRemoval(HANDLE h) {
-    FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = TRUE;
-    return ::SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition);
-}
-
 bool VolumeOf(HANDLE h, uint64_t& volume, uint64_t& index) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h, &info))
@@ -65,6 +59,29 @@ bool VolumeOf(HANDLE h, uint64_t& volume, uint64_t& index) {
     volume = info.dwVolumeSerialNumber;
     index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+// Marks the folder at path for removal when it is the held one (not a link,
+// not another folder put there); it goes once the last handle to it closes.
+// Fails while it is not empty.
+bool MarkForRemoval(HANDLE held, const std::string& path) {
+    uint64_t volume = 0, index = 0, heldVolume = 0, heldIndex = 0;
+    if (!VolumeOf(held, heldVolume, heldIndex))
+        return false;
+    Held remover(::CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (remover.H == INVALID_HANDLE_VALUE)
+        return false;
+    if (!VolumeOf(remover.H, volume, index) || volume != heldVolume || index != heldIndex) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return ::SetFileInformationByHandle(remover.H, FileDispositionInfo, &disposition,
+                                        sizeof disposition);
 }
 
 struct Entry {
@@ -136,7 +153,7 @@ struct Walk {
             const size_t keptBefore = Kept->size();
             if (!Remove(item, false))
                 return false;
-            if (Kept->size() == keptBefore && !MarkForRemoval(child.H)) {
+            if (Kept->size() == keptBefore && !MarkForRemoval(child.H, item)) {
                 if (::GetLastError() == ERROR_DIR_NOT_EMPTY) {
                     Kept->push_back(item); // something was put there meanwhile
                     continue;
@@ -256,9 +273,8 @@ bool OpenFolder::RemoveContents(const std::vector<std::string>& keepNames,
 }
 
 bool OpenFolder::RemoveSelf(ErrorRecord* failure) const {
-    // Through the held handle: the very folder that was opened goes when the
-    // handle closes, whatever its path names by then.
-    return MarkForRemoval(HandleOf(Fd_)) ||
+    // Only the very folder that was opened, once it is let go (Close).
+    return MarkForRemoval(HandleOf(Fd_), Path_) ||
            Fail(failure, "FolderTree.RemoveSelf", Path_, ::GetLastError());
 }
 

@@ -4,10 +4,12 @@
 #include "platform/DesktopFolder.h"
 #include "platform/EventLoop.h"
 #include "platform/Files.h"
+#include "platform/FolderTree.h"
 #include "platform/Settings.h"
 #include "platform/ShellLink.h"
 #include "platform/SingleInstance.h"
 #include "platform/Timer.h"
+#include "support/FolderNames.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -140,6 +142,36 @@ TEST(WindowsFiles, ReplacingRemovingAndSpelling) {
     EXPECT_TRUE(entries[0].IsDirectory);
     EXPECT_TRUE(Files::RemoveTree(dir.File("a")));
     EXPECT_FALSE(Files::Exists(dir.File("a")));
+}
+
+TEST(WindowsFolderTree, RemovesWhatItHoldsAndThenItself) {
+    TempDir dir;
+    const std::string top = dir.File("Ostrak");
+    ASSERT_TRUE(Files::MakeFolders(top + "\\mods\\skins"));
+    dir.Write("Ostrak\\mods\\skins\\a.pak", "a");
+    dir.Write("Ostrak\\dta.lst", "list");
+    dir.Write("Ostrak\\.ostrak-folder", "marker");
+    ErrorRecord failure;
+    FolderTree::OpenFolder relative;
+    EXPECT_FALSE(relative.Open("Ostrak", &failure));
+    EXPECT_EQ(failure.Number, EINVAL);
+    {
+        FolderTree::OpenFolder folder;
+        ASSERT_TRUE(folder.Open(top, &failure)) << failure.Description;
+        std::string bytes;
+        ASSERT_TRUE(folder.ReadFile("dta.lst", 2, bytes));
+        EXPECT_EQ(bytes, "li");
+        EXPECT_FALSE(folder.ReadFile("mods", 2, bytes, &failure));
+        std::vector<std::string> kept;
+        ASSERT_TRUE(folder.RemoveContents({".ostrak-folder"}, kept, &failure))
+            << failure.Description;
+        EXPECT_TRUE(kept.empty());
+        EXPECT_EQ(FolderNames(top), std::vector<std::string>{".ostrak-folder"});
+        EXPECT_EQ(folder.RemoveEntry("missing"), FolderTree::OpenFolder::Outcome::Absent);
+        EXPECT_EQ(folder.RemoveEntry(".ostrak-folder"), FolderTree::OpenFolder::Outcome::Removed);
+        EXPECT_TRUE(folder.RemoveSelf(&failure)) << failure.Description;
+    }
+    EXPECT_FALSE(Files::Exists(top)) << "gone once the folder is let go";
 }
 
 TEST(MessageLoop, TimerTicksInsideWaits) {
