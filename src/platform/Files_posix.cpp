@@ -59,6 +59,14 @@ std::string BaseName(const std::string& path) {
     return trimmed.substr(slash + 1);
 }
 
+bool IsAbsolutePath(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
+bool IsRootPath(const std::string& path) {
+    return path == "/";
+}
+
 int64_t FileLength(const std::string& path, ErrorRecord* failure) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)

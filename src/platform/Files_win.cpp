@@ -94,6 +94,15 @@ std::string BaseName(const std::string& path) {
     return trimmed.substr(slash + 1);
 }
 
+bool IsAbsolutePath(const std::string& path) {
+    return (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2])) ||
+           (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]));
+}
+
+bool IsRootPath(const std::string& path) {
+    return path.size() == 3 && path[1] == ':' && IsSeparator(path[2]);
+}
+
 int64_t FileLength(const std::string& path, ErrorRecord* failure) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!AttributesOf(path, data))

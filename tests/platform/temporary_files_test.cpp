@@ -142,4 +142,11 @@ TEST(Files, PathParts) {
         EXPECT_EQ(Files::ParentFolder(c.path), c.parent) << c.path;
         EXPECT_EQ(Files::BaseName(c.path), c.base) << c.path;
     }
+#ifndef _WIN32
+    EXPECT_TRUE(Files::IsAbsolutePath("/a"));
+    EXPECT_FALSE(Files::IsAbsolutePath("a/b"));
+    EXPECT_FALSE(Files::IsAbsolutePath(""));
+    EXPECT_TRUE(Files::IsRootPath("/"));
+    EXPECT_FALSE(Files::IsRootPath("/a"));
+#endif
 }

@@ -119,6 +119,12 @@ TEST(DrivePaths, PartsOfAPath) {
     EXPECT_EQ(Files::ParentFolder("a.dat"), ".");
     EXPECT_EQ(Files::BaseName("C:\\Games\\Ostrak\\"), "Ostrak");
     EXPECT_EQ(Files::BaseName("C:\\"), "C:\\");
+    for (const char* absolute : {"C:\\", "C:\\Games", "c:/Games", "\\\\server\\share"})
+        EXPECT_TRUE(Files::IsAbsolutePath(absolute)) << absolute;
+    for (const char* relative : {"", "C:", "C:Games", "Games\\Ostrak", "\\Games", "~\\Games"})
+        EXPECT_FALSE(Files::IsAbsolutePath(relative)) << relative;
+    EXPECT_TRUE(Files::IsRootPath("C:\\"));
+    EXPECT_FALSE(Files::IsRootPath("C:\\Games"));
 }
 
 TEST(WindowsFiles, ReplacingRemovingAndSpelling) {
