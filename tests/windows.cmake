@@ -37,3 +37,14 @@ ostrak_test(http_test
           http/failures_test.cpp http/queue_test.cpp http/tick_test.cpp http/stall_rule_test.cpp
           http/phase_test.cpp
   DEPS ostrak_http)
+
+# The real program under Wine, installing and removing a release served on
+# loopback; needs the Linux build's publisher tool (scripts/test builds it
+# first) and is skipped without it.
+set(OSTRAK_RELEASE_TOOL ${PROJECT_SOURCE_DIR}/build/tools/release/ostrak_release
+    CACHE FILEPATH "ostrak_release of the Linux build, for the end-to-end test under Wine")
+add_test(NAME InstallerUnderWine.InstallThenUninstallWithMouseAndKeys
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/installer/install_uninstall_wine.sh
+          $<TARGET_FILE:ostrak_install> ${OSTRAK_RELEASE_TOOL})
+set_tests_properties(InstallerUnderWine.InstallThenUninstallWithMouseAndKeys PROPERTIES
+  SKIP_RETURN_CODE 77 TIMEOUT 180 RUN_SERIAL TRUE)
