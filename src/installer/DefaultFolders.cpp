@@ -1,14 +1,12 @@
 #include "installer/DefaultFolders.h"
 
-#include "platform/Environment.h"
 #include "platform/Files.h"
+#include "platform/ProgramsFolder.h"
 
 namespace ostrak {
 
 std::string DefaultInstallFolder() {
-    const std::string home = HomeFolder();
-    return (home == "/" ? std::string() : home) + Files::Separator() + "Games" +
-           Files::Separator() + "Ostrak";
+    return ProgramsFolder() + Files::Separator() + "Ostrak";
 }
 
 } // namespace ostrak

@@ -5,7 +5,8 @@
 namespace ostrak {
 
 // Where the game is installed unless the user says otherwise:
-// $HOME/Games/Ostrak here ("C:\Program Files\Ostrak" on Windows).
+// ProgramsFolder() + "Ostrak": $HOME/Games/Ostrak here, the system's Program
+// Files folder + "\Ostrak" on Windows.
 std::string DefaultInstallFolder();
 
 } // namespace ostrak

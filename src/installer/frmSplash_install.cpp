@@ -63,7 +63,7 @@ std::string AbsoluteFolder(const std::string& answer) {
         return home;
     if (answer.size() >= 2 && answer[0] == '~' && answer[1] == sep)
         return Files::JoinPath(home, answer.substr(2));
-    if (!answer.empty() && answer[0] == sep)
+    if (Files::IsAbsolutePath(answer))
         return answer;
     return Files::JoinPath(home, answer);
 }

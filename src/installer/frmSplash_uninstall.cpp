@@ -134,7 +134,7 @@ int32_t frmSplash::DeleteFolderTree(const std::string& path) {
     std::string folder = path;
     if (folder.empty())
         return refuse("no folder was given");
-    if (folder.front() != Files::Separator())
+    if (!Files::IsAbsolutePath(folder))
         return refuse("it is not an absolute path");
     while (folder.size() > 1 && folder.back() == Files::Separator())
         folder.pop_back();
@@ -144,7 +144,7 @@ int32_t frmSplash::DeleteFolderTree(const std::string& path) {
     std::string real;
     if (!Files::RealPath(folder, real) || !Files::IsDirectory(real))
         return refuse("it is not an existing folder");
-    if (real == std::string(1, Files::Separator()))
+    if (Files::IsRootPath(real))
         return refuse("it is the root folder");
     std::string home;
     if (!Files::RealPath(HomeFolder(), home))

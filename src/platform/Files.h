@@ -27,6 +27,11 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 std::string ParentFolder(const std::string& path);
 // The last part of path, trailing separators ignored ("b" for "/a/b/").
 std::string BaseName(const std::string& path);
+// Whether path is absolute: it starts with "/" here; on Windows with a drive
+// and a separator ("C:\") or with two separators (a network share).
+bool IsAbsolutePath(const std::string& path);
+// Whether path is the root of its file system: "/" here, "C:\" on Windows.
+bool IsRootPath(const std::string& path);
 
 // Length in bytes; -1 when the path does not exist or cannot be queried.
 int64_t FileLength(const std::string& path, ErrorRecord* failure = nullptr);

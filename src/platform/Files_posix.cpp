@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include "platform/FileTimes.h"
 #include "platform/PosixError.h"
 
 #include <cerrno>
@@ -56,6 +57,14 @@ std::string BaseName(const std::string& path) {
     if (slash == std::string::npos || trimmed == "/")
         return trimmed;
     return trimmed.substr(slash + 1);
+}
+
+bool IsAbsolutePath(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
+bool IsRootPath(const std::string& path) {
+    return path == "/";
 }
 
 int64_t FileLength(const std::string& path, ErrorRecord* failure) {
@@ -281,6 +290,14 @@ bool CreatePrivateFile(const std::string& path, const std::string& bytes, ErrorR
         return true;
     ::unlink(path.c_str());
     return ReportFailure(failure, source, path, code);
+}
+
+bool ModifiedSeconds(const std::string& path, int64_t& seconds) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return false;
+    seconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+    return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out, ErrorRecord* failure) {

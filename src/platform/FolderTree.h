@@ -10,7 +10,10 @@
 // device and inode) and lies on the same mount as the top, so a bind mount
 // or a folder swapped in from elsewhere is left alone. No file's mode is
 // ever changed; a folder is made writable (through its handle) only when the
-// removal may (OwnsModes) and the folder belongs to this user.
+// removal may (OwnsModes) and the folder belongs to this user. On Windows a
+// reparse point (a symbolic link, a junction, a mount) is a link, and a
+// folder's identity is its volume and file index; a folder removed goes when
+// the last handle to it closes.
 //
 // Paths and names are byte strings, passed to the OS unchanged. Nothing here
 // raises: each call returns false on failure and, when failure is given,

@@ -1,6 +1,7 @@
 #pragma once
 // Icons in the user's icon theme (freedesktop Icon Theme), for launchers
-// that name an icon instead of a file. UI thread.
+// that name an icon instead of a file. UI thread. Windows has none: there
+// the path is "" and nothing is placed (false).
 #include <string>
 #include <string_view>
 

@@ -1,5 +1,6 @@
 #pragma once
-// Ed25519 keys, signatures and their checks (OpenSSL's). A private key is
+// Ed25519 keys, signatures and their checks (OpenSSL's on Linux, libgcrypt's on
+// Windows, where only unencrypted keys are read and written). A private key is
 // held as PEM text (PKCS #8; unencrypted, or encrypted with a passphrase for
 // storage), a public key as its 32 raw bytes. A passphrase is never asked
 // for here: an encrypted key is read only through Ed25519DecryptPem.

@@ -1,8 +1,8 @@
 #pragma once
-// Sha256: an incremental SHA-256 digest (OpenSSL's, which uses the processor's
-// SHA instructions where there are any). Feed bytes with Update in any
-// pieces; Final gives the digest and starts over. Not thread-safe; one object
-// per stream. Not copyable.
+// Sha256: an incremental SHA-256 digest (OpenSSL's on Linux, which uses the
+// processor's SHA instructions where there are any; libgcrypt's on Windows).
+// Feed bytes with Update in any pieces; Final gives the digest and starts
+// over. Not thread-safe; one object per stream. Not copyable.
 #include <array>
 #include <cstdint>
 #include <memory>

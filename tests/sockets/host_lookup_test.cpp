@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "SocketTestSupport.h"
-#include "winsock/SocketApi.h"
 #include "platform/TickCount.h"
 #include "support/HostLookupDouble.h"
+#include "winsock/SocketApi.h"
 
 using namespace ostrak;
 

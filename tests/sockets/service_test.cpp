@@ -21,12 +21,15 @@ TEST(Service, LibraryStartsOnceAndStopsWhenTheLastSocketIsGone) {
     int stops = WsCleanupCalls();
     auto a = std::make_unique<CSocket>();
     EXPECT_TRUE(WinsockStarted());
-    EXPECT_EQ(MaxDatagramSize(), 65507);
+    // What the library reports: 65507 here, 65467 under Wine.
+    const int32_t largest = MaxDatagramSize();
+    EXPECT_GE(largest, 65467);
+    EXPECT_LE(largest, 65507);
     int afterFirst = WsStartupCalls();
     EXPECT_LE(afterFirst - starts, 1);
     auto b = std::make_unique<CSocket>();
     EXPECT_EQ(WsStartupCalls(), afterFirst) << "the second object does not start it again";
-    EXPECT_EQ(InitWinsockService(), 65507);
+    EXPECT_EQ(InitWinsockService(), largest);
     EXPECT_EQ(WsStartupCalls(), afterFirst);
 
     b->Bind(0, "127.0.0.1");

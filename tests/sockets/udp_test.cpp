@@ -80,7 +80,15 @@ TEST(Udp, SendToANameWaitsForTheResolution) {
     EXPECT_EQ(s.RemoteHost(), "localhost");
     EXPECT_EQ(s.RemoteHostIP(), "127.0.0.1");
     ASSERT_TRUE(WaitUntil([&] { return r.Has("SendComplete"); }));
-    EXPECT_EQ(r.Log, (std::vector<std::string>{"Progress 0/7", "Progress 7/0", "SendComplete"}));
+    // Nothing is sent before the answer (Windows may report that once more,
+    // on the write notification of the new socket), then all, then the end.
+    ASSERT_GE(r.Log.size(), 3u);
+    for (size_t i = 0; i + 2 < r.Log.size(); ++i)
+        EXPECT_EQ(r.Log[i], "Progress 0/7");
+    EXPECT_EQ(r.Log[r.Log.size() - 2], "Progress 7/0");
+    EXPECT_EQ(r.Log.back(), "SendComplete");
+    RunEventsFor(50);
+    EXPECT_FALSE(peer.Receive(got, nullptr, 0)) << "sent once";
 }
 
 TEST(Udp, BroadcastOptionFollowsRemoteHost) {

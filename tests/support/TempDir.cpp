@@ -1,21 +1,26 @@
 #include "support/TempDir.h"
 
-#include <cstdlib>
+#include "platform/Files.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
-#include <vector>
 
 namespace ostrak {
 
 TempDir::TempDir() {
-    std::string base = std::filesystem::temp_directory_path().string() + "/ostrak-test-XXXXXX";
-    std::vector<char> buf(base.begin(), base.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()) == nullptr)
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100 && Path_.empty(); ++attempt) {
+        const std::string name = "ostrak-test-" + std::to_string(random() % 1000000000);
+        std::error_code ec;
+        if (std::filesystem::create_directory(base / name, ec))
+            Path_ = Files::JoinPath(base.string(), name);
+    }
+    if (Path_.empty())
         throw std::runtime_error("cannot create a temporary folder");
-    Path_ = buf.data();
 }
 
 TempDir::~TempDir() {

@@ -1,6 +1,8 @@
 #pragma once
 // A fresh folder under the system's temporary folder, removed with everything
 // in it when the object goes.
+#include "platform/Files.h"
+
 #include <string>
 
 namespace ostrak {
@@ -14,7 +16,7 @@ public:
 
     const std::string& Path() const { return Path_; }
     // Path of a name inside the folder.
-    std::string File(const std::string& name) const { return Path_ + "/" + name; }
+    std::string File(const std::string& name) const { return Files::JoinPath(Path_, name); }
     // Writes bytes to a file inside the folder and returns its path.
     std::string Write(const std::string& name, const std::string& bytes) const;
     // Reads a whole file; throws when it cannot.

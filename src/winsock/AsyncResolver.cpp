@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstring>
-#include <sys/socket.h>
 
 #include "winsock/HostLookup.h"
 #include "winsock/SocketApi.h"
@@ -11,6 +10,8 @@ namespace ostrak {
 
 namespace {
 
+// AF_INET, the same number on every system.
+constexpr int16_t AddressFamilyInet = 2;
 std::atomic<int32_t> nextRequest{1};
 std::atomic<int32_t> pendingLookups{0};
 
@@ -40,7 +41,7 @@ uint16_t WriteHostEnt(HostEntBuffer& buf, const HostAnswer& a) {
     HostEnt* e = buf.Entry();
     e->h_name = name;
     e->h_aliases = aliases;
-    e->h_addrtype = AF_INET;
+    e->h_addrtype = AddressFamilyInet;
     e->h_length = 4;
     e->h_addr_list = addrList;
     return static_cast<uint16_t>(pos);

@@ -1,5 +1,6 @@
 #include "platform/TemporaryFiles.h"
 
+#include "platform/FileTimes.h"
 #include "platform/Files.h"
 #include "platform/PosixError.h"
 #include "platform/TerminationCleanup.h"
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 #include <random>
-#include <sys/stat.h>
 #include <vector>
 
 namespace ostrak {
@@ -26,14 +26,8 @@ bool IsSuffixLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-// Seconds since 1970 of the last change of path's contents; false when it
-// cannot be queried.
 bool ModifiedAt(const std::string& path, int64_t& seconds) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return false;
-    seconds = static_cast<int64_t>(st.st_mtim.tv_sec);
-    return true;
+    return ModifiedSeconds(path, seconds);
 }
 
 // When a temporary folder last changed: its own entries or any file directly
@@ -95,8 +89,13 @@ TemporaryFolder::~TemporaryFolder() {
 
 bool TemporaryFolder::Create(const std::string& parent, ErrorRecord* failure) {
     Remove();
-    const NewTemporary made = CreateTemporary(
-        parent, true, [](const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; });
+    const NewTemporary made = CreateTemporary(parent, true, [](const std::string& path) {
+        ErrorRecord why;
+        if (MakeDirectory(path, &why))
+            return true;
+        errno = why.Number;
+        return false;
+    });
     if (made.Code != 0)
         return ReportFailure(failure, "TemporaryFolder.Create", parent, made.Code);
     Path_ = made.Path;

@@ -1,53 +1,21 @@
 #include "winsock/HostLookup.h"
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <netdb.h>
-#include <sys/socket.h>
 #include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "winsock/SocketApi.h"
+#include "winsock/SystemLookup.h"
 
 namespace ostrak {
 
 namespace {
-
-HostAnswer SystemForwardLookup(const std::string& name) {
-    HostAnswer a;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_CANONNAME;
-    addrinfo* result = nullptr;
-    int rc = ::getaddrinfo(name.c_str(), nullptr, &hints, &result);
-    if (rc != 0 || result == nullptr) {
-        a.Error = WsErrorFromResolver(rc != 0 ? rc : EAI_NONAME);
-        return a;
-    }
-    a.Address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
-    a.Name = result->ai_canonname != nullptr ? result->ai_canonname : name;
-    ::freeaddrinfo(result);
-    return a;
-}
-
-bool SystemReverseLookup(uint32_t address, std::string& officialName) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = address;
-    char host[NI_MAXHOST] = {};
-    if (::getnameinfo(reinterpret_cast<sockaddr*>(&sa), sizeof sa, host, sizeof host, nullptr, 0,
-                      NI_NAMEREQD) != 0)
-        return false;
-    officialName = host;
-    return true;
-}
 
 using Done = std::function<void(const HostAnswer&)>;
 

@@ -1,0 +1,114 @@
+#include "platform/Files.h"
+
+#include "platform/TemporaryFiles.h"
+#include "platform/TerminationCleanup.h"
+#include "platform/WinError.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+namespace ostrak {
+
+namespace Files {
+
+AtomicFileWriter::~AtomicFileWriter() {
+    Abort();
+}
+
+bool AtomicFileWriter::Begin(const std::string& target, ErrorRecord* failure) {
+    return Begin(target, NewFileMode::Plain, failure);
+}
+
+bool AtomicFileWriter::Begin(const std::string& target, NewFileMode mode, ErrorRecord* failure) {
+    Abort();
+    // A program is told by its name here: both modes make the same file.
+    (void)mode;
+    int fd = -1;
+    const NewTemporary made =
+        CreateTemporary(ParentFolder(target), false, [&](const std::string& path) {
+            fd = ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                         _S_IREAD | _S_IWRITE);
+            return fd >= 0;
+        });
+    if (made.Code != 0)
+        return ReportFailure(failure, "AtomicFileWriter.Begin", target, made.Code);
+    Fd_ = fd;
+    Target_ = target;
+    TempPath_ = made.Path;
+    Registration_ = made.Registration;
+    return true;
+}
+
+bool AtomicFileWriter::Write(const void* data, size_t n, ErrorRecord* failure) {
+    if (Fd_ < 0)
+        return ReportFailure(failure, "AtomicFileWriter.Write", Target_, EBADF);
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+        const unsigned int chunk = static_cast<unsigned int>(std::min<size_t>(n, 1u << 30));
+        const int put = ::_write(Fd_, p, chunk);
+        if (put <= 0)
+            return Fail("AtomicFileWriter.Write", put < 0 ? errno : EIO, failure);
+        p += put;
+        n -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+bool AtomicFileWriter::Sync(ErrorRecord* failure) {
+    if (Fd_ < 0)
+        return ReportFailure(failure, "AtomicFileWriter.Sync", Target_, EBADF);
+    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(Fd_))))
+        return Fail("AtomicFileWriter.Sync", ErrnoOf(::GetLastError()), failure);
+    return true;
+}
+
+bool AtomicFileWriter::Commit(ErrorRecord* failure) {
+    if (Fd_ < 0)
+        return ReportFailure(failure, "AtomicFileWriter.Commit", Target_, EBADF);
+    const int fd = Fd_;
+    Fd_ = -1; // closed below whatever _close() answers
+    if (::_close(fd) != 0)
+        return Fail("AtomicFileWriter.Commit", errno, failure);
+    // Written through: the new name is on the device when the call returns.
+    if (!::MoveFileExA(TempPath_.c_str(), Target_.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return Fail("AtomicFileWriter.Commit", ErrnoOf(::GetLastError()), failure);
+    ReleaseTemporaryPath(Registration_);
+    Registration_ = -1;
+    TempPath_.clear();
+    return true;
+}
+
+bool AtomicFileWriter::Fail(const char* source, int code, ErrorRecord* failure) {
+    ReportFailure(failure, source, Target_, code);
+    Abort();
+    return false;
+}
+
+void AtomicFileWriter::Abort() {
+    if (Fd_ >= 0) {
+        ::_close(Fd_);
+        Fd_ = -1;
+    }
+    if (!TempPath_.empty()) {
+        ::DeleteFileA(TempPath_.c_str());
+        TempPath_.clear();
+    }
+    ReleaseTemporaryPath(Registration_);
+    Registration_ = -1;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes, ErrorRecord* failure) {
+    AtomicFileWriter w;
+    return (w.Begin(path, failure) && w.Write(bytes.data(), bytes.size(), failure) &&
+            w.Commit(failure)) ||
+           PassOnFailureAs(failure, "Files.WriteWholeFile");
+}
+
+} // namespace Files
+
+} // namespace ostrak
