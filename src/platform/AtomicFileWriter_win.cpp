@@ -15,10 +15,6 @@ namespace ostrak {
 
 namespace Files {
 
-AtomicFileWriter::~AtomicFileWriter() {
-    Abort();
-}
-
 bool AtomicFileWriter::Begin(const std::string& target, ErrorRecord* failure) {
     return Begin(target, NewFileMode::Plain, failure);
 }
@@ -83,12 +79,6 @@ bool AtomicFileWriter::Commit(ErrorRecord* failure) {
     return true;
 }
 
-bool AtomicFileWriter::Fail(const char* source, int code, ErrorRecord* failure) {
-    ReportFailure(failure, source, Target_, code);
-    Abort();
-    return false;
-}
-
 void AtomicFileWriter::Abort() {
     if (Fd_ >= 0) {
         ::_close(Fd_);
@@ -100,13 +90,6 @@ void AtomicFileWriter::Abort() {
     }
     ReleaseTemporaryPath(Registration_);
     Registration_ = -1;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes, ErrorRecord* failure) {
-    AtomicFileWriter w;
-    return (w.Begin(path, failure) && w.Write(bytes.data(), bytes.size(), failure) &&
-            w.Commit(failure)) ||
-           PassOnFailureAs(failure, "Files.WriteWholeFile");
 }
 
 } // namespace Files

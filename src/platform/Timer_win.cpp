@@ -33,7 +33,48 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
     impl->OnTick();
 }
 
+// A timer of interval 0 fires as soon as the message loop runs, not at the
+// system timer's 10 ms minimum: it is a message posted to a message-only
+// window, posted again after each tick while the timer stays enabled. Its ids
+// count down from the top, apart from the system's timer ids.
+constexpr UINT ZeroTimerMessage = WM_APP + 1;
+thread_local UINT_PTR g_next_zero_id = ~static_cast<UINT_PTR>(0);
+thread_local HWND g_zero_window = nullptr;
+
+LRESULT CALLBACK ZeroTimerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != ZeroTimerMessage)
+        return ::DefWindowProcA(window, message, wParam, lParam);
+    const UINT_PTR id = static_cast<UINT_PTR>(wParam);
+    OnTimer(nullptr, 0, id, 0);
+    // Still enabled (the tick did not stop it): it fires again.
+    if (g_timers.count(id) != 0)
+        ::PostMessageA(window, ZeroTimerMessage, wParam, 0);
+    return 0;
+}
+
+HWND ZeroTimerWindow() {
+    if (!g_zero_window) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = ZeroTimerProc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = "OstrakZeroTimer";
+        ::RegisterClassA(&wc); // fails harmlessly when another thread registered it
+        g_zero_window = ::CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                          nullptr, wc.hInstance, nullptr);
+    }
+    return g_zero_window;
+}
+
 void Start(TimerState& impl) {
+    if (impl.IntervalMs == 0) {
+        const HWND window = ZeroTimerWindow();
+        const UINT_PTR id = g_next_zero_id--;
+        if (window && ::PostMessageA(window, ZeroTimerMessage, static_cast<WPARAM>(id), 0)) {
+            impl.Id = id;
+            g_timers[id] = &impl;
+        }
+        return;
+    }
     impl.Id = ::SetTimer(nullptr, 0, impl.IntervalMs, OnTimer);
     if (impl.Id != 0)
         g_timers[impl.Id] = &impl;
@@ -42,7 +83,8 @@ void Start(TimerState& impl) {
 void Stop(TimerState& impl) {
     if (impl.Id == 0)
         return;
-    ::KillTimer(nullptr, impl.Id);
+    if (impl.IntervalMs != 0)
+        ::KillTimer(nullptr, impl.Id);
     g_timers.erase(impl.Id);
     impl.Id = 0;
 }
@@ -73,11 +115,11 @@ bool PeriodicTimer::Enabled() const {
 }
 
 void PeriodicTimer::SetInterval(uint32_t intervalMs) {
+    const bool enabled = Impl_->Id != 0;
+    Stop(*Impl_);
     Impl_->IntervalMs = intervalMs;
-    if (Impl_->Id != 0) {
-        Stop(*Impl_);
+    if (enabled)
         Start(*Impl_);
-    }
 }
 
 uint32_t PeriodicTimer::Interval() const {

@@ -1,8 +1,13 @@
 #include "winsock/SystemLookup.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <sys/socket.h>
+#endif
 
 #include "winsock/SocketApi.h"
 
