@@ -300,26 +300,6 @@ bool ModifiedSeconds(const std::string& path, int64_t& seconds) {
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out, ErrorRecord* failure) {
-    InputFile in;
-    if (!in.Open(path, failure))
-        return PassOnFailureAs(failure, "Files.ReadWholeFile");
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        int64_t n = in.Read(buf, sizeof buf, failure);
-        if (n < 0)
-            return PassOnFailureAs(failure, "Files.ReadWholeFile");
-        if (n == 0)
-            return true;
-        out.append(buf, static_cast<size_t>(n));
-    }
-}
-
-InputFile::~InputFile() {
-    Close();
-}
-
 bool InputFile::Open(const std::string& path, ErrorRecord* failure) {
     Close();
     // Non-blocking, so that opening a pipe does not wait for a writer.

@@ -378,26 +378,6 @@ bool CreatePrivateFile(const std::string& path, const std::string& bytes, ErrorR
     return ReportFailure(failure, source, path, ErrnoOf(code));
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out, ErrorRecord* failure) {
-    InputFile in;
-    if (!in.Open(path, failure))
-        return PassOnFailureAs(failure, "Files.ReadWholeFile");
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        int64_t n = in.Read(buf, sizeof buf, failure);
-        if (n < 0)
-            return PassOnFailureAs(failure, "Files.ReadWholeFile");
-        if (n == 0)
-            return true;
-        out.append(buf, static_cast<size_t>(n));
-    }
-}
-
-InputFile::~InputFile() {
-    Close();
-}
-
 bool InputFile::Open(const std::string& path, ErrorRecord* failure) {
     Close();
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
