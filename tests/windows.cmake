@@ -1,8 +1,9 @@
 # The suite on Windows, run under Wine: every folder whose code builds there,
 # on the system's own services. What tests a POSIX or Qt service stays in the
 # Linux suite.
-add_library(ostrak_test_support STATIC support/FolderNames.cpp support/LoopbackPeer_win.cpp
-  support/ScriptedHttpPeer_win.cpp support/TempDir.cpp)
+add_library(ostrak_test_support STATIC support/FolderNames.cpp support/IsolatedServices_win.cpp
+  support/LockedFile_win.cpp support/LoopbackPeer_win.cpp support/OtherInstance_win.cpp
+  support/ScriptedHttpPeer_win.cpp support/ScriptedSplashView.cpp support/TempDir.cpp)
 target_include_directories(ostrak_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
 target_link_libraries(ostrak_test_support PUBLIC GTest::gtest GTest::gmock Threads::Threads ostrak_platform ws2_32)
 ostrak_warnings(ostrak_test_support)
@@ -18,7 +19,8 @@ target_sources(ostrak_test_support PRIVATE support/ScriptedDialogs.cpp)
 ostrak_test(platform_test
   SOURCES platform/ansi_text_test.cpp platform/dialogs_test.cpp platform/windows_services_test.cpp
           platform/win32_view_test.cpp platform/temporary_files_test.cpp
-  DEPS ostrak_platform ostrak_platform_win32)
+          platform/tick_count_test.cpp platform/message_window_test.cpp
+  DEPS ostrak_platform ostrak_platform_win32 ostrak_winsock)
 
 add_subdirectory(signature)
 
@@ -37,6 +39,12 @@ ostrak_test(http_test
           http/failures_test.cpp http/queue_test.cpp http/tick_test.cpp http/stall_rule_test.cpp
           http/phase_test.cpp
   DEPS ostrak_http)
+
+# The window's state and actions on the scripted view, on the Windows services.
+ostrak_test(installer_test
+  SOURCES installer/frmSplash_window_test.cpp installer/pause_test.cpp
+          installer/server_config_test.cpp installer/download_test.cpp installer/InstallerSandbox.cpp
+  DEPS ostrak_installer)
 
 # The real program under Wine, installing and removing a release served on
 # loopback; needs the Linux build's publisher tool (scripts/test builds it

@@ -8,6 +8,9 @@ namespace ostrak {
 // The value of the environment variable name; nothing when it is unset.
 std::optional<std::string> EnvironmentValue(const std::string& name);
 
+// Sets the variable for this process and what it starts (nothing: removes it).
+void SetEnvironmentValue(const std::string& name, const std::optional<std::string>& value);
+
 // The user's home folder ($HOME, else the account's home), without a
 // trailing separator; "/" when there is none.
 std::string HomeFolder();

@@ -54,6 +54,13 @@ std::optional<std::string> EnvironmentValue(const std::string& name) {
     return std::string(value);
 }
 
+void SetEnvironmentValue(const std::string& name, const std::optional<std::string>& value) {
+    if (value)
+        ::setenv(name.c_str(), value->c_str(), 1);
+    else
+        ::unsetenv(name.c_str());
+}
+
 std::string HomeFolder() {
     std::string home;
     if (const char* env = std::getenv("HOME"); env != nullptr && *env != '\0')

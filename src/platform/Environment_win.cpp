@@ -12,6 +12,12 @@ std::optional<std::string> EnvironmentValue(const std::string& name) {
     return std::string(value);
 }
 
+void SetEnvironmentValue(const std::string& name, const std::optional<std::string>& value) {
+    // The C runtime's copy, which getenv reads, and the process's own; an
+    // empty value removes the variable.
+    ::_putenv_s(name.c_str(), value ? value->c_str() : "");
+}
+
 std::string HomeFolder() {
     std::string home;
     if (const char* profile = std::getenv("USERPROFILE"); profile != nullptr && *profile != '\0')

@@ -2,12 +2,8 @@
 
 #include "checksum/Crc32.h"
 #include "installer/frmSplash.h"
-#include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 #include "runtime/Program.h"
-
-#include <cstdlib>
-#include <sys/stat.h>
 
 namespace ostrak {
 
@@ -36,12 +32,7 @@ std::string WithCrcOf(const std::string& bytes, const std::string& original) {
 }
 
 void InstallerSandbox::SetUp() {
-    ::mkdir(Sandbox.File("config").c_str(), 0700);
-    ::mkdir(Sandbox.File("runtime").c_str(), 0700);
-    SetSettingsFolder(Sandbox.File("config"));
-    if (const char* old = std::getenv("XDG_RUNTIME_DIR"))
-        SavedRuntimeDir_ = old;
-    setenv("XDG_RUNTIME_DIR", Sandbox.File("runtime").c_str(), 1);
+    Services_ = std::make_unique<IsolatedServices>();
     RearmProgramEnd();
 }
 
@@ -55,15 +46,11 @@ void InstallerSandbox::RearmProgramEnd() {
 void InstallerSandbox::TearDown() {
     ReleaseInstanceLock();
     SetEndProgramHook(nullptr);
-    SetSettingsFolder("");
-    if (SavedRuntimeDir_)
-        setenv("XDG_RUNTIME_DIR", SavedRuntimeDir_->c_str(), 1);
-    else
-        unsetenv("XDG_RUNTIME_DIR");
+    Services_.reset();
 }
 
-std::string InstallerSandbox::SettingsFile() const {
-    return SettingsFilePath(frmSplash::SettingsApplication);
+bool InstallerSandbox::SettingsStored() const {
+    return Services_->SettingsStored(frmSplash::SettingsApplication);
 }
 
 } // namespace ostrak

@@ -1,14 +1,15 @@
 #pragma once
-// A fixture for the installer window: each test gets its own settings folder
-// and runtime folder (so tests of this binary may run side by side), the
+// A fixture for the installer window: each test gets its own settings store
+// and instance lock (so tests of this binary may run side by side), the
 // scripted dialogs and view, and an end-program hook that records instead of
 // ending.
+#include "support/IsolatedServices.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedSplashView.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <optional>
+#include <memory>
 #include <string>
 
 namespace ostrak {
@@ -26,8 +27,8 @@ protected:
     // counts as ended (waits return at once) until then.
     void RearmProgramEnd();
 
-    // The settings file of the installer's application, inside the sandbox.
-    std::string SettingsFile() const;
+    // Whether anything of the installer's settings is stored.
+    bool SettingsStored() const;
 
     TempDir Sandbox;
     ScriptedDialogs Dialogs;
@@ -36,7 +37,7 @@ protected:
     int EndCode = -1;
 
 private:
-    std::optional<std::string> SavedRuntimeDir_;
+    std::unique_ptr<IsolatedServices> Services_;
 };
 
 } // namespace ostrak

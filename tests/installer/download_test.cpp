@@ -8,15 +8,14 @@
 #include "installer/frmSplash.h"
 #include "platform/Files.h"
 #include "platform/TickCount.h"
+#include "platform/Timer.h"
 #include "sockets/CSocket.h"
+#include "support/LockedFile.h"
 #include "support/ScriptedHttpPeer.h"
-#include "support/Subprocess.h"
 
-#include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using namespace ostrak;
 
@@ -37,7 +36,7 @@ protected:
     void SetUp() override {
         InstallerSandbox::SetUp();
         Game = Sandbox.File("game");
-        ::mkdir(Game.c_str(), 0755);
+        Files::MakeFolders(Game);
         W.ServerHost = "127.0.0.1";
         W.TotalSteps = 10;
         W.FileTextShown = [this](const std::string& t) { Texts.push_back(t); };
@@ -52,14 +51,11 @@ protected:
     // while when() holds, so that stalls and pauses pass at once.
     void MoveClock(
         uint32_t ms, std::function<bool()> when = [] { return true; }) {
-        Clock.stop();
-        QObject::disconnect(&Clock, nullptr, nullptr, nullptr);
-        Clock.setInterval(5);
-        QObject::connect(&Clock, &QTimer::timeout, [ms, when] {
+        ClockStep = [ms, when] {
             if (when())
                 TickControl::Advance(ms);
-        });
-        Clock.start();
+        };
+        Clock.SetEnabled(true);
     }
     bool ClientConnected() const {
         return W.ConnectForm && W.ConnectForm->Winsock1().State() == SocketState::Connected;
@@ -83,7 +79,8 @@ protected:
     frmSplash W;
     std::string Game;
     std::vector<std::string> Texts;
-    QTimer Clock;
+    std::function<void()> ClockStep;
+    PeriodicTimer Clock{5, [this] { ClockStep(); }};
 };
 
 TEST_F(Download, VerifyLocalFileKeepsRightFilesAndDeletesWrongOnes) {
@@ -260,39 +257,22 @@ TEST_F(Download, FailedResponsesAreRetriedASecondApartAndWrongBodiesNeverStay) {
     EXPECT_FALSE(Files::Exists(Files::JoinPath(Game, "bad.pak")));
 }
 
-// Makes a file immutable (not even root may delete, rename over or change
-// it) for the life of the object.
-class Immutable {
-public:
-    explicit Immutable(std::string path) : Path_(std::move(path)) {
-        Set_ = RunProcess({"/usr/bin/chattr", "+i", Path_}).ExitCode == 0;
-    }
-    ~Immutable() { Release(); }
-    bool Set() const { return Set_; }
-    void Release() {
-        if (Set_)
-            RunProcess({"/usr/bin/chattr", "-i", Path_});
-        Set_ = false;
-    }
-
-private:
-    std::string Path_;
-    bool Set_ = false;
-};
-
 TEST_F(Download, AWrongFileThatCannotBeDeletedIsNeverCalledPresent) {
-    const std::string path = Sandbox.Write("game/locked.pak", "stale");
-    Immutable locked(path);
-    if (!locked.Set())
-        GTEST_SKIP() << "chattr +i is not available here";
+    // The path as the download forms it (the kept wrong files are known by it).
+    const std::string path = Files::JoinPath(Game, "locked.pak");
+    ASSERT_TRUE(Files::WriteWholeFile(path, "stale"));
+    LockedFile locked(path);
+    if (!locked.Locked())
+        GTEST_SKIP() << "files cannot be locked against removal here";
     Peer peer({Peer::Answer(Ok("fresh"))});
     UseServer(peer);
     MoveClock(100);
     EXPECT_FALSE(IsTrue(W.VerifyLocalFile(path, TextOf("fresh"))));
     EXPECT_TRUE(Files::Exists(path));
-    // Fetched over it; the immutable file refuses the rename, so it fails.
+    // Fetched over it; the locked file refuses the rename, so it fails.
     EXPECT_FALSE(
         IsTrue(W.DownloadFile("locked.pak", 2, Game, frmSplash::HasChecksum(TextOf("fresh")))));
+    ASSERT_FALSE(Failures().empty());
     EXPECT_EQ(Failures().back(), "Failure (locked.pak)!");
     EXPECT_EQ(peer.Requests().size(), 11u);
     EXPECT_EQ(TempDir::Read(path), "stale");

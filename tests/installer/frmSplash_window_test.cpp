@@ -8,15 +8,16 @@
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "platform/Files.h"
+#include "platform/ProgramsFolder.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 #include "platform/TickCount.h"
 #include "runtime/Program.h"
+#include "support/OneShot.h"
+#include "support/OtherInstance.h"
+#include "support/ScopedEnv.h"
 #include "support/ScriptedHttpPeer.h"
 
-#include <QLockFile>
-#include <QTimer>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,14 +51,15 @@ using SplashExit = InstallerSandbox;
 } // namespace
 
 TEST_F(SplashStartup, FirstRunUsesDefaultFolderAndKeepsUninstallDisabled) {
-    unsetenv("OSTRAK_SERVER");
+    ScopedEnv env;
+    env.Set("OSTRAK_SERVER", std::nullopt);
     frmSplash w;
     w.Form_Load();
 
     EXPECT_FALSE(ProgramEnded());
     EXPECT_EQ(w.ServerHost, BuiltInServerHost());
     EXPECT_EQ(w.PathPrefix, "");
-    EXPECT_EQ(w.InstallFolder, std::string(std::getenv("HOME")) + "/Games/Ostrak");
+    EXPECT_EQ(w.InstallFolder, Files::JoinPath(ProgramsFolder(), "Ostrak"));
     EXPECT_TRUE(w.NoStoredFolder);
     EXPECT_EQ(w.Busy, VbFalse);
     EXPECT_EQ(EnabledButtons(w), (Buttons{true, false, true}));
@@ -69,7 +71,7 @@ TEST_F(SplashStartup, FirstRunUsesDefaultFolderAndKeepsUninstallDisabled) {
     EXPECT_EQ(EnabledButtons(w), (Buttons{true, false, true}));
 
     // Start-up reads the settings but writes nothing.
-    EXPECT_FALSE(Files::Exists(SettingsFile()));
+    EXPECT_FALSE(SettingsStored());
     EXPECT_EQ(Dialogs.ShownCount(), 0);
 }
 
@@ -88,10 +90,11 @@ TEST_F(SplashStartup, StoredFolderEnablesAllButtons) {
 }
 
 TEST_F(SplashStartup, ServerHostAndPortFollowTheOverrideIntoTheHttpClient) {
-    setenv("OSTRAK_SERVER", "127.0.0.1:8123", 1);
+    ScopedEnv env;
+    env.Set("OSTRAK_SERVER", "127.0.0.1:8123");
     frmSplash w;
     w.Form_Load();
-    unsetenv("OSTRAK_SERVER");
+    env.Set("OSTRAK_SERVER", std::nullopt);
     EXPECT_EQ(w.ServerHost, "127.0.0.1");
     w.LoadConnectForm();
     ASSERT_TRUE(w.ConnectForm);
@@ -106,8 +109,8 @@ TEST_F(SplashStartup, ServerHostAndPortFollowTheOverrideIntoTheHttpClient) {
 
 TEST_F(SplashStartup, SecondInstanceIsRefusedAndTheProgramEnds) {
     ASSERT_TRUE(SaveSetting(App, Section, "LOC", "/srv/games/ostrak"));
-    QLockFile running(QString::fromStdString(InstanceLockPath()));
-    ASSERT_TRUE(running.tryLock(0));
+    OtherInstance running;
+    ASSERT_TRUE(running.Holds());
 
     frmSplash w;
     bool endedBeforeAnswer = true;
@@ -131,8 +134,8 @@ TEST_F(SplashStartup, FirstInstanceHoldsTheLockAgainstTheNext) {
     frmSplash first;
     first.Form_Load();
     ASSERT_FALSE(ProgramEnded());
-    QLockFile next(QString::fromStdString(InstanceLockPath()));
-    EXPECT_FALSE(next.tryLock(0));
+    OtherInstance next;
+    EXPECT_FALSE(next.Holds());
 }
 
 TEST_F(SplashBusy, LeavingBusyRestoresWelcomeButKeepsFileLineAndBar) {
@@ -164,7 +167,8 @@ TEST_F(SplashExit, CancelUnloadsClientAndWindowLetsEventsRunThenEnds) {
     w.ConnectForm = std::make_unique<FrmConnect>();
 
     std::vector<std::string> order;
-    QTimer::singleShot(0, [&] { order.push_back("pending event ran"); });
+    OneShot pending([&] { order.push_back("pending event ran"); });
+    pending.Start(0);
     SetEndProgramHook([&](int code) {
         order.push_back(std::string(w.ConnectForm ? "client loaded, " : "client unloaded, ") +
                         (View.Shown ? "window shown" : "window unloaded") + ", ended");
@@ -202,17 +206,13 @@ TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
     // unloads the HTTP client under the fetch). Each routine returns at once
     // once the program has ended, as every routine of an action does.
     std::vector<std::string> trace;
-    QTimer inner;
-    inner.setSingleShot(true);
-    QTimer exitPath;
-    exitPath.setSingleShot(true);
-    QObject::connect(&exitPath, &QTimer::timeout, [&] {
+    OneShot exitPath([&] {
         trace.push_back("exit path");
         View.Click(View.Command3());
     });
-    QObject::connect(&inner, &QTimer::timeout, [&] {
+    OneShot inner([&] {
         trace.push_back("inner routine starts");
-        exitPath.start(10);
+        exitPath.Start(10);
         ModSkins::Pause(3000);
         if (ProgramEnded())
             return;
@@ -221,7 +221,7 @@ TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
     // Runs instead of the real install action.
     const auto action = [&] {
         trace.push_back("action starts");
-        inner.start(30);
+        inner.Start(30);
         (void)w.ConnectForm->RetrieveHTML("127.0.0.1", "/crc/index.php?h=3");
         if (ProgramEnded())
             return;
@@ -229,10 +229,8 @@ TEST_F(SplashExit, ExitPathInsideNestedWaitsEndsTheActionThere) {
     };
     // An event that would run if anything waited on after the end.
     bool late = false;
-    QTimer lateEvent;
-    lateEvent.setSingleShot(true);
-    QObject::connect(&lateEvent, &QTimer::timeout, [&] { late = true; });
-    lateEvent.start(1500);
+    OneShot lateEvent([&] { late = true; });
+    lateEvent.Start(1500);
 
     const uint32_t start = TickCount();
     action();

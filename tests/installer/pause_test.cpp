@@ -3,7 +3,9 @@
 #include "installer/ModSkins.h"
 #include "platform/TickCount.h"
 
-#include <QTimer>
+#include "platform/Timer.h"
+#include "support/OneShot.h"
+
 #include <gtest/gtest.h>
 
 using namespace ostrak;
@@ -11,7 +13,8 @@ using namespace ostrak;
 TEST(Pause, ZeroOrLessReturnsAfterTheFirstCheckWithoutRunningEvents) {
     for (int32_t ms : {0, -1, -1000}) {
         bool ran = false;
-        QTimer::singleShot(0, [&] { ran = true; });
+        OneShot posted([&] { ran = true; });
+        posted.Start(0);
         ModSkins::Pause(ms);
         EXPECT_FALSE(ran) << ms;
         // Let the posted event run before the next case.
@@ -23,9 +26,8 @@ TEST(Pause, ZeroOrLessReturnsAfterTheFirstCheckWithoutRunningEvents) {
 
 TEST(Pause, LastsAtLeastTheGivenTicksAndRunsEventsMeanwhile) {
     int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(5);
+    PeriodicTimer timer(5, [&] { ++ticks; });
+    timer.SetEnabled(true);
     const uint32_t start = TickCount();
     ModSkins::Pause(60);
     const uint32_t elapsed = ElapsedTicks(start, TickCount());
@@ -40,12 +42,11 @@ TEST(Pause, SurvivesTheTickCounterWrapping) {
     TickControl::StartAt(0xFFFFFFFFu - 50);
     const uint32_t start = TickCount();
     int pushes = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] {
+    PeriodicTimer timer(5, [&] {
         TickControl::Advance(100);
         ++pushes;
     });
-    timer.start(5);
+    timer.SetEnabled(true);
 
     ModSkins::Pause(1000);
 

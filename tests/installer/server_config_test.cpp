@@ -1,6 +1,7 @@
 #include "installer/ServerConfig.h"
 
-#include <cstdlib>
+#include "support/ScopedEnv.h"
+
 #include <gtest/gtest.h>
 
 using namespace ostrak;
@@ -40,12 +41,13 @@ TEST(ServerConfig, ParsesHostAndOptionalPort) {
 }
 
 TEST(ServerConfig, EnvironmentOverridesTheBuiltInHost) {
-    setenv("OSTRAK_SERVER", "127.0.0.1:8080", 1);
+    ScopedEnv env;
+    env.Set("OSTRAK_SERVER", "127.0.0.1:8080");
     ServerAddress a = ConfiguredServer();
     EXPECT_EQ(a.Host, "127.0.0.1");
     EXPECT_EQ(a.Port, 8080);
 
-    setenv("OSTRAK_SERVER", "127.0.0.1:80800", 1);
+    env.Set("OSTRAK_SERVER", "127.0.0.1:80800");
     testing::internal::CaptureStderr();
     ServerAddress b = ConfiguredServer();
     std::string warning = testing::internal::GetCapturedStderr();
@@ -53,7 +55,7 @@ TEST(ServerConfig, EnvironmentOverridesTheBuiltInHost) {
     EXPECT_EQ(b.Port, 80);
     EXPECT_NE(warning.find("OSTRAK_SERVER"), std::string::npos);
 
-    unsetenv("OSTRAK_SERVER");
+    env.Set("OSTRAK_SERVER", std::nullopt);
     ServerAddress c = ConfiguredServer();
     EXPECT_EQ(c.Host, BuiltInServerHost());
     EXPECT_EQ(c.Port, 80);

@@ -1,7 +1,8 @@
 #include "platform/EventLoop.h"
 #include "platform/TickCount.h"
 
-#include <QTimer>
+#include "support/OneShot.h"
+
 #include <gtest/gtest.h>
 
 using namespace ostrak;
@@ -18,7 +19,8 @@ TEST(TickCount, ElapsedSurvivesWrap) {
 
 TEST(EventLoop, WaitReturnsOnEventBeforeDeadline) {
     bool fired = false;
-    QTimer::singleShot(0, [&] { fired = true; });
+    OneShot event([&] { fired = true; });
+    event.Start(0);
     uint32_t start = TickCount();
     while (!fired && ElapsedTicks(start, TickCount()) < 5000)
         WaitForEvents(5000);

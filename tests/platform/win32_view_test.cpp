@@ -80,13 +80,18 @@ TEST(Win32View, EnterPressesTheFocusedButtonAndCloseAsksTheOwner) {
     EXPECT_FALSE(::IsWindow(window));
 }
 
-// Answers the next dialog with the button id once it is up.
+// Answers the next dialog with the button id once it is up, and notes the
+// width of its text field (0: none).
 UINT_PTR g_answer = 0;
+int g_fieldWidth = 0;
 void CALLBACK Answer(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND dialog = ::FindWindowA("#32770", nullptr);
     if (dialog == nullptr)
         return;
     ::KillTimer(nullptr, timer);
+    RECT field{};
+    HWND edit = ::FindWindowExA(dialog, nullptr, "Edit", nullptr);
+    g_fieldWidth = edit != nullptr && ::GetWindowRect(edit, &field) ? field.right - field.left : 0;
     ::PostMessageA(dialog, WM_COMMAND, g_answer, 0);
 }
 
@@ -99,6 +104,10 @@ TEST(Win32Dialogs, AnswersAreTheSystemsAndTheInputBoxKeepsItsDefault) {
     ::SetTimer(nullptr, 0, 50, Answer);
     EXPECT_EQ(dialogs.InputBox("Folder:", "Ostrak", "C:\\Games\\Ostrak \xC3\xA9"),
               "C:\\Games\\Ostrak \xC3\xA9");
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_GE(g_fieldWidth, ::MulDiv(450, dpi, 96)); // a long path fits
     g_answer = IDCANCEL;
     ::SetTimer(nullptr, 0, 50, Answer);
     EXPECT_EQ(dialogs.InputBox("Folder:", "Ostrak", "C:\\Games"), "");

@@ -1,7 +1,8 @@
 #pragma once
 // Sets (or unsets) environment variables for the life of the object and puts
 // the earlier values back afterwards.
-#include <cstdlib>
+#include "platform/Environment.h"
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -11,24 +12,16 @@ class ScopedEnv {
 public:
     ScopedEnv() = default;
     ~ScopedEnv() {
-        for (auto it = Saved_.rbegin(); it != Saved_.rend(); ++it) {
-            if (it->second)
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-        }
+        for (auto it = Saved_.rbegin(); it != Saved_.rend(); ++it)
+            ostrak::SetEnvironmentValue(it->first, it->second);
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
     // value nullopt: the variable is unset.
     ScopedEnv& Set(const std::string& name, const std::optional<std::string>& value) {
-        const char* old = std::getenv(name.c_str());
-        Saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value)
-            setenv(name.c_str(), value->c_str(), 1);
-        else
-            unsetenv(name.c_str());
+        Saved_.emplace_back(name, ostrak::EnvironmentValue(name));
+        ostrak::SetEnvironmentValue(name, value);
         return *this;
     }
 

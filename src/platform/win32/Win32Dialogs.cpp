@@ -77,12 +77,46 @@ struct InputState {
     std::string Answer;
 };
 
+// Moves a child by dx and widens it by grow pixels.
+void Shift(HWND dialog, int id, int dx, int grow) {
+    HWND item = ::GetDlgItem(dialog, id);
+    RECT r{};
+    ::GetWindowRect(item, &r);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    ::SetWindowPos(item, nullptr, r.left + dx, r.top, r.right - r.left + grow, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The field holds a long folder path: at least 450 pixels at 96 dpi, as many
+// more as the screen's dpi asks. Dialog units follow the font, which may be
+// narrower than that; the box then grows by the difference and stays centred.
+void WidenField(HWND dialog) {
+    RECT field{};
+    ::GetWindowRect(::GetDlgItem(dialog, IdField), &field);
+    HDC dc = ::GetDC(dialog);
+    const int dpi = dc != nullptr ? ::GetDeviceCaps(dc, LOGPIXELSX) : 96;
+    if (dc != nullptr)
+        ::ReleaseDC(dialog, dc);
+    const int grow = ::MulDiv(450, dpi, 96) - (field.right - field.left);
+    if (grow <= 0)
+        return;
+    Shift(dialog, IdField, 0, grow);
+    Shift(dialog, IdPrompt, 0, grow);
+    Shift(dialog, IDOK, grow, 0);
+    Shift(dialog, IDCANCEL, grow, 0);
+    RECT box{};
+    ::GetWindowRect(dialog, &box);
+    ::SetWindowPos(dialog, nullptr, box.left - grow / 2, box.top, box.right - box.left + grow,
+                   box.bottom - box.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR CALLBACK InputProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* state = reinterpret_cast<InputState*>(::GetWindowLongPtrA(dialog, DWLP_USER));
     switch (message) {
     case WM_INITDIALOG:
         ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         state = reinterpret_cast<InputState*>(lParam);
+        WidenField(dialog);
         ::SetDlgItemTextA(dialog, IdField, state->Default.c_str());
         ::SendDlgItemMessageA(dialog, IdField, EM_SETSEL, 0, -1);
         ::SetFocus(::GetDlgItem(dialog, IdField));
