@@ -3,7 +3,8 @@
 # Linux suite.
 add_library(ostrak_test_support STATIC support/FolderNames.cpp support/IsolatedServices_win.cpp
   support/LockedFile_win.cpp support/LoopbackPeer_win.cpp support/OtherInstance_win.cpp
-  support/ScriptedHttpPeer_win.cpp support/ScriptedSplashView.cpp support/TempDir.cpp)
+  support/ScriptedHttpPeer_win.cpp support/ScriptedSplashView.cpp support/Subprocess_win.cpp
+  support/HttpServers.cpp support/TempDir.cpp)
 target_include_directories(ostrak_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
 target_link_libraries(ostrak_test_support PUBLIC GTest::gtest GTest::gmock Threads::Threads ostrak_platform ws2_32)
 ostrak_warnings(ostrak_test_support)
@@ -32,25 +33,30 @@ ostrak_test(sockets_test
           sockets/data_test.cpp sockets/host_lookup_test.cpp
   DEPS ostrak_sockets)
 
-# FrmConnect against scripted HTTP peers. The cases that start real servers
-# or programs (python3, nginx, ostrak_fetch) or use Qt timers are Linux-only.
+# FrmConnect against scripted HTTP peers and python's server (a Linux program
+# started from Wine). nginx, ostrak_fetch and the descriptor limits are Linux-only.
 ostrak_test(http_test
   SOURCES http/response_head_test.cpp http/wire_test.cpp http/response_cases_test.cpp
           http/failures_test.cpp http/queue_test.cpp http/tick_test.cpp http/stall_rule_test.cpp
-          http/phase_test.cpp
+          http/phase_test.cpp http/retrieve_html_test.cpp http/connection_test.cpp
   DEPS ostrak_http)
 
-# The window's state and actions on the scripted view, on the Windows services.
+# The Linux build's publisher tool (scripts/test builds it first), which the
+# tests below start from Wine.
+set(OSTRAK_RELEASE_TOOL ${PROJECT_SOURCE_DIR}/build/tools/release/ostrak_release
+    CACHE FILEPATH "ostrak_release of the Linux build, for the tests under Wine")
+
+# The window's state and actions on the scripted view, on the Windows services;
+# the signed installs are published and served by the Linux tools.
 ostrak_test(installer_test
   SOURCES installer/frmSplash_window_test.cpp installer/pause_test.cpp
-          installer/server_config_test.cpp installer/download_test.cpp installer/InstallerSandbox.cpp
+          installer/server_config_test.cpp installer/download_test.cpp
+          installer/signed_install_test.cpp installer/InstallerSandbox.cpp
   DEPS ostrak_installer)
+target_compile_definitions(installer_test PRIVATE OSTRAK_RELEASE_BIN="${OSTRAK_RELEASE_TOOL}")
 
 # The real program under Wine, installing and removing a release served on
-# loopback; needs the Linux build's publisher tool (scripts/test builds it
-# first) and is skipped without it.
-set(OSTRAK_RELEASE_TOOL ${PROJECT_SOURCE_DIR}/build/tools/release/ostrak_release
-    CACHE FILEPATH "ostrak_release of the Linux build, for the end-to-end test under Wine")
+# loopback; skipped without the publisher's tool.
 add_test(NAME InstallerUnderWine.InstallThenUninstallWithMouseAndKeys
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/installer/install_uninstall_wine.sh
           $<TARGET_FILE:ostrak_install> ${OSTRAK_RELEASE_TOOL})

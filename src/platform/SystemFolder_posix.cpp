@@ -17,7 +17,17 @@ std::string WithoutTrailingSeparators(std::string path) {
 
 } // namespace
 
+namespace {
+std::string g_folder;
+} // namespace
+
+void SetSystemFolder(const std::string& folder) {
+    g_folder = folder;
+}
+
 std::string SystemFolder() {
+    if (!g_folder.empty())
+        return g_folder;
     const std::optional<std::string> prefix = EnvironmentValue("WINEPREFIX");
     const std::string wine = prefix && !prefix->empty() ? WithoutTrailingSeparators(*prefix)
                                                         : Files::JoinPath(HomeFolder(), ".wine");

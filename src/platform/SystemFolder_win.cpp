@@ -4,7 +4,17 @@
 
 namespace ostrak {
 
+namespace {
+std::string g_folder;
+} // namespace
+
+void SetSystemFolder(const std::string& folder) {
+    g_folder = folder;
+}
+
 std::string SystemFolder() {
+    if (!g_folder.empty())
+        return g_folder;
     // The game is a 32-bit program: its libraries go where a 32-bit program
     // loads them, SysWOW64 on a 64-bit system.
     char folder[MAX_PATH * 4];

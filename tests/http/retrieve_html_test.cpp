@@ -1,11 +1,11 @@
 // RetrieveHTML: the fetch the installer waits for (the version text).
 #include "FormDriver.h"
 #include "platform/TickCount.h"
+#include "platform/Timer.h"
 #include "runtime/Program.h"
 #include "support/HttpServers.h"
 #include "support/ScriptedHttpPeer.h"
 
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace ostrak;
@@ -19,20 +19,19 @@ using Peer = ScriptedHttpPeer;
 class ClockMover {
 public:
     explicit ClockMover(std::function<bool()> shouldMove) : ShouldMove_(std::move(shouldMove)) {
-        QObject::connect(&Timer_, &QTimer::timeout, [this] {
-            if (ShouldMove_()) {
-                TickControl::Advance(1000);
-                Moved_ += 1000;
-            }
-        });
-        Timer_.start(3);
+        Timer_.SetEnabled(true);
     }
     uint32_t Moved() const { return Moved_; }
 
 private:
     std::function<bool()> ShouldMove_;
-    QTimer Timer_;
     uint32_t Moved_ = 0;
+    PeriodicTimer Timer_{3, [this] {
+                             if (ShouldMove_()) {
+                                 TickControl::Advance(1000);
+                                 Moved_ += 1000;
+                             }
+                         }};
 };
 
 struct HtmlFixture {
@@ -118,12 +117,11 @@ TEST(RetrieveHTML, TheProgramsEndInsideTheWaitEndsTheFetchAtOnce) {
     SetEndProgramHook([&](int) { ++ends; });
     // The program ends once the first attempt has its connection; the clock
     // runs fast all along, so every further attempt would come at once.
-    QTimer ender;
-    QObject::connect(&ender, &QTimer::timeout, [&] {
+    PeriodicTimer ender(3, [&] {
         if (peer.Connections() == 1 && ends == 0)
             EndProgram();
     });
-    ender.start(3);
+    ender.SetEnabled(true);
     ClockMover mover([] { return true; });
 
     EXPECT_FALSE(f.Form.RetrieveHTML("127.0.0.1", "/v").has_value());

@@ -2,37 +2,21 @@
 
 #include "support/ScriptedHttpPeer.h"
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace ostrak {
 
 namespace {
 
-bool PortAccepts(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    ::close(fd);
-    return ok;
-}
-
 // The first python3 on the PATH that is not a version-manager shim (a shim
 // costs a noticeable start-up time), else the first one at all.
 std::string PythonBinary() {
     for (const char* candidate : {"/usr/bin/python3", "/usr/local/bin/python3"})
-        if (::access(candidate, X_OK) == 0)
+        if (IsProgram(candidate))
             return candidate;
     const char* path = std::getenv("PATH");
     std::string rest = path ? path : "";
@@ -41,7 +25,7 @@ std::string PythonBinary() {
         std::string dir = rest.substr(0, colon);
         rest = colon == std::string::npos ? "" : rest.substr(colon + 1);
         std::string candidate = dir + "/python3";
-        if (::access(candidate.c_str(), X_OK) == 0)
+        if (IsProgram(candidate))
             return candidate;
     }
     throw std::runtime_error("python3 not found");
@@ -49,23 +33,12 @@ std::string PythonBinary() {
 
 const char* const NginxBinary = "/usr/sbin/nginx";
 
-std::string MakeWorkFolder() {
-    std::string base = std::filesystem::temp_directory_path().string() + "/ostrak-server-XXXXXX";
-    std::vector<char> buf(base.begin(), base.end());
-    buf.push_back('\0');
-    if (::mkdtemp(buf.data()) == nullptr)
-        throw std::runtime_error("cannot create a folder for nginx");
-    return buf.data();
-}
-
 } // namespace
 
-ServerProcess::ServerProcess() : Work_(MakeWorkFolder()) {}
+ServerProcess::ServerProcess() = default;
 
 ServerProcess::~ServerProcess() {
     Stop();
-    std::error_code ec;
-    std::filesystem::remove_all(Work_, ec);
 }
 
 std::string ServerProcess::Address() const {
@@ -76,7 +49,7 @@ void ServerProcess::Launch(const std::vector<std::string>& argv) {
     Child_ = std::make_unique<ChildProcess>(argv, ProcessOptions{});
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (PortAccepts(Port_))
+        if (LoopbackPortAccepts(Port_))
             return;
         if (Child_->Wait(10))
             throw std::runtime_error(argv[0] + " ended at start: " + Log());
@@ -131,7 +104,7 @@ NginxServer::NginxServer(const std::string& folder, int port) {
 }
 
 bool NginxAvailable() {
-    return ::access(NginxBinary, X_OK) == 0;
+    return IsProgram(NginxBinary);
 }
 
 } // namespace ostrak

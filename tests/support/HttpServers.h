@@ -26,7 +26,7 @@ public:
 protected:
     // Creates the private temporary folder (Work()) of the server.
     ServerProcess();
-    const std::string& Work() const { return Work_; }
+    const std::string& Work() const { return Work_.Path(); }
     // Runs argv in the background and waits for the port.
     void Launch(const std::vector<std::string>& argv);
     // What the server wrote to stderr so far.
@@ -36,7 +36,7 @@ protected:
 
 private:
     std::unique_ptr<ChildProcess> Child_;
-    std::string Work_;
+    TempDir Work_;
 };
 
 // python3 -m http.server (HTTP/1.0, closes after every response).

@@ -95,4 +95,7 @@ private:
 // moment ago), for refused connections.
 int FreeLoopbackPort();
 
+// Whether something accepts connections on port of 127.0.0.1 now.
+bool LoopbackPortAccepts(int port);
+
 } // namespace ostrak

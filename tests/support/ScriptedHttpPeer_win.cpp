@@ -196,4 +196,13 @@ int FreeLoopbackPort() {
     return port;
 }
 
+bool LoopbackPortAccepts(int port) {
+    (void)started;
+    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr = LoopbackAddress(port);
+    const bool accepted = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::closesocket(s);
+    return accepted;
+}
+
 } // namespace ostrak

@@ -60,6 +60,10 @@ void CloseFd(int& fd) {
 
 } // namespace
 
+bool IsProgram(const std::string& path) {
+    return ::access(path.c_str(), X_OK) == 0;
+}
+
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options,
                          int timeoutMs) {
     ProcessOptions toFiles = options;

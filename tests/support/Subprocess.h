@@ -69,6 +69,9 @@ struct ProcessResult {
     std::string Err;
 };
 
+// Whether path names a program this system can start.
+bool IsProgram(const std::string& path);
+
 // Runs argv[0] (a path, or a name looked up on PATH) with argv and waits up
 // to timeoutMs for its end; a child still running then is killed.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {},
