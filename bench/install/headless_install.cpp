@@ -5,24 +5,23 @@
 //   headless_install idle             shows the window, lets it idle briefly
 //                                     and leaves through Cancel
 //
-// The window runs on Qt's offscreen platform and talks to the server that
+// The window is the system's own (HeadlessWindow: Qt's offscreen platform on
+// Linux, the Win32 view on Windows) and talks to the server that
 // OSTRAK_SERVER names. Dialogs are answered by BenchDialogs; the program's
 // end is recorded instead of ending the process, so that the outcome can be
 // checked and printed. Exit status 0 when the install reached "Installation
 // complete!" and ended through the exit path (idle: when the exit path ran),
 // 1 otherwise, 2 on bad arguments.
 #include "BenchDialogs.h"
+#include "HeadlessWindow.h"
 #include "installer/frmSplash.h"
 #include "platform/EventLoop.h"
 #include "platform/TerminationCleanup.h"
 #include "platform/TickCount.h"
-#include "platform/widgets/QtSplashView.h"
 #include "runtime/Program.h"
 
-#include <QApplication>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 using namespace ostrak;
 
@@ -54,12 +53,7 @@ int main(int argc, char** argv) {
     const std::string folder = mode == "install" ? argv[2] : "";
 
     Files::RemoveTemporariesOnTermination();
-    // The toolkit's arguments: ours, then the offscreen platform.
-    static char platformOption[] = "-platform";
-    static char platformName[] = "offscreen";
-    std::vector<char*> qtArgs{argv[0], platformOption, platformName, nullptr};
-    int qtArgc = 3;
-    QApplication app(qtArgc, qtArgs.data());
+    HeadlessWindow system(argv[0]);
 
     int ends = 0;
     int endCode = -1;
@@ -69,8 +63,6 @@ int main(int argc, char** argv) {
     });
     BenchDialogs dialogs(folder);
     SetDialogBackend(&dialogs);
-    QtSplashView view;
-    SetSplashView(&view);
 
     int fetched = 0;
     int failedAttempts = 0;

@@ -131,6 +131,9 @@ public:
 private:
     int Fd_ = -1;
     std::string Path_;
+    // The bytes still to come as the file's length at opening tells, -1 when
+    // not known; kept by the systems whose reads want it.
+    int64_t Left_ = -1;
 };
 
 // Permissions of a file a writer creates, before the umask takes its share.

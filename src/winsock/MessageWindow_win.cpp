@@ -96,9 +96,12 @@ uint32_t RegisterMessageName(const std::string& name) {
 
 WindowHandle CreateMessageWindow(const std::string& className, const std::string& title) {
     MakePumpWindow();
-    // Hidden (no WS_VISIBLE) and without a parent; its class's procedure is
-    // replaced by Relay and kept for DefaultWindowProc.
-    HWND hwnd = ::CreateWindowExA(0, className.c_str(), title.c_str(), 0, 0, 0, 0, 0, nullptr,
+    // A message-only window: never shown, and nothing of the display's is made
+    // for it (a hidden top-level window costs milliseconds under Wine, whose
+    // display driver makes an X window for it, and the sockets make one per
+    // run of connections). Its class's procedure is replaced by Relay and
+    // kept for DefaultWindowProc.
+    HWND hwnd = ::CreateWindowExA(0, className.c_str(), title.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE,
                                   nullptr, ::GetModuleHandleA(nullptr), nullptr);
     if (hwnd == nullptr)
         return 0;
