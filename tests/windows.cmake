@@ -3,7 +3,7 @@
 # Linux suite.
 add_library(ostrak_test_support STATIC support/FolderNames.cpp support/IsolatedServices_win.cpp
   support/LockedFile_win.cpp support/LoopbackPeer_win.cpp support/OtherInstance_win.cpp
-  support/ScriptedHttpPeer_win.cpp support/ScriptedSplashView.cpp support/Subprocess_win.cpp
+  support/ScriptedHttpPeer_win.cpp support/ScriptedSplashView.cpp support/RunProcess.cpp support/Subprocess_win.cpp
   support/HttpServers.cpp support/TempDir.cpp)
 target_include_directories(ostrak_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
 target_link_libraries(ostrak_test_support PUBLIC GTest::gtest GTest::gmock Threads::Threads ostrak_platform ws2_32)

@@ -64,25 +64,6 @@ bool IsProgram(const std::string& path) {
     return ::access(path.c_str(), X_OK) == 0;
 }
 
-ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options,
-                         int timeoutMs) {
-    ProcessOptions toFiles = options;
-    toFiles.Input = false;
-    toFiles.LineOutput = false;
-    ChildProcess child(argv, toFiles);
-    ProcessResult result;
-    result.Ended = child.Wait(timeoutMs);
-    if (!result.Ended) {
-        child.Signal(SIGKILL);
-        child.Wait(-1);
-    }
-    result.ExitCode = child.ExitCode();
-    result.Signal = child.EndingSignal();
-    result.Out = child.Out();
-    result.Err = child.Err();
-    return result;
-}
-
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, int pipeBytes)
     : ChildProcess(argv, ProcessOptions().WithLineOutput(pipeBytes)) {}
 
@@ -227,6 +208,11 @@ void ChildProcess::Stop(int graceMs) {
         Signal(SIGKILL);
         Wait(-1);
     }
+}
+
+void ChildProcess::Kill() {
+    Signal(SIGKILL);
+    Wait(-1);
 }
 
 } // namespace ostrak

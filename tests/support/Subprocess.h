@@ -115,6 +115,8 @@ public:
     // Sends SIGTERM, then SIGKILL when it has not ended after graceMs, and
     // waits for the end.
     void Stop(int graceMs = 3000);
+    // Sends SIGKILL and waits for the end.
+    void Kill();
 
 private:
     int Pid_ = -1;

@@ -109,25 +109,6 @@ bool IsProgram(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options,
-                         int timeoutMs) {
-    ProcessOptions toFiles = options;
-    toFiles.Input = false;
-    toFiles.LineOutput = false;
-    ChildProcess child(argv, toFiles);
-    ProcessResult result;
-    result.Ended = child.Wait(timeoutMs);
-    if (!result.Ended) {
-        child.Signal(SigKill);
-        child.Wait(-1);
-    }
-    result.ExitCode = child.ExitCode();
-    result.Signal = child.EndingSignal();
-    result.Out = child.Out();
-    result.Err = child.Err();
-    return result;
-}
-
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, int pipeBytes)
     : ChildProcess(argv, ProcessOptions().WithLineOutput(pipeBytes)) {}
 
@@ -237,6 +218,11 @@ void ChildProcess::Stop(int graceMs) {
         Signal(SigKill);
         Wait(-1);
     }
+}
+
+void ChildProcess::Kill() {
+    Signal(SigKill);
+    Wait(-1);
 }
 
 } // namespace ostrak
