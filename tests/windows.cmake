@@ -62,3 +62,7 @@ add_test(NAME InstallerUnderWine.InstallThenUninstallWithMouseAndKeys
           $<TARGET_FILE:ostrak_install> ${OSTRAK_RELEASE_TOOL})
 set_tests_properties(InstallerUnderWine.InstallThenUninstallWithMouseAndKeys PROPERTIES
   SKIP_RETURN_CODE 77 TIMEOUT 180 RUN_SERIAL TRUE)
+
+# Holds the Wine desktop open for a whole run (scripts/wine-env: keep_desktop).
+add_executable(keep_desktop support/keep_desktop_win.cpp)
+ostrak_warnings(keep_desktop)
