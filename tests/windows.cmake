@@ -46,12 +46,15 @@ ostrak_test(http_test
 set(OSTRAK_RELEASE_TOOL ${PROJECT_SOURCE_DIR}/build/tools/release/ostrak_release
     CACHE FILEPATH "ostrak_release of the Linux build, for the tests under Wine")
 
-# The window's state and actions on the scripted view, on the Windows services;
-# the signed installs are published and served by the Linux tools.
+# The window's state and actions on the scripted view, on the Windows services
+# (the uninstall on the Windows folder tree, without the link cases: Wine makes
+# no symbolic links); the signed installs are published and served by the
+# Linux tools.
 ostrak_test(installer_test
   SOURCES installer/frmSplash_window_test.cpp installer/pause_test.cpp
           installer/server_config_test.cpp installer/download_test.cpp
-          installer/signed_install_test.cpp installer/InstallerSandbox.cpp
+          installer/signed_install_test.cpp installer/uninstall_test.cpp
+          installer/InstallerSandbox.cpp
   DEPS ostrak_installer)
 target_compile_definitions(installer_test PRIVATE OSTRAK_RELEASE_BIN="${OSTRAK_RELEASE_TOOL}")
 

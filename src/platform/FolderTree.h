@@ -13,7 +13,10 @@
 // removal may (OwnsModes) and the folder belongs to this user. On Windows a
 // reparse point (a symbolic link, a junction, a mount) is a link, and a
 // folder's identity is its volume and file index; a folder removed goes when
-// the last handle to it closes.
+// the last handle to it closes. There a read-only file, which the system
+// will not remove, loses the attribute only to go and gets it back when it
+// stays (the removal fails, or a hard link still leads to it), and a folder
+// loses it where a folder would be made writable.
 //
 // Paths and names are byte strings, passed to the OS unchanged. Nothing here
 // raises: each call returns false on failure and, when failure is given,

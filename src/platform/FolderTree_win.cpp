@@ -61,27 +61,59 @@ bool VolumeOf(HANDLE h, uint64_t& volume, uint64_t& index) {
     return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-// Marks the folder at path for removal when it is the held one (not a link,
-// not another folder put there); it goes once the last handle to it closes.
-// Fails while it is not empty.
-bool MarkForRemoval(HANDLE held, const std::string& path) {
+// A handle to the entry at path itself (a link, not what it leads to) for
+// its removal and its attributes.
+HANDLE OpenForRemoval(const std::string& path) {
+    return ::CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                         nullptr);
+}
+
+// The entry opened at path when it is the held folder (not a link, not
+// another folder put there), else an invalid handle.
+HANDLE OpenSameFolder(HANDLE held, const std::string& path) {
     uint64_t volume = 0, index = 0, heldVolume = 0, heldIndex = 0;
     if (!VolumeOf(held, heldVolume, heldIndex))
-        return false;
-    Held remover(::CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (remover.H == INVALID_HANDLE_VALUE)
-        return false;
-    if (!VolumeOf(remover.H, volume, index) || volume != heldVolume || index != heldIndex) {
+        return INVALID_HANDLE_VALUE;
+    HANDLE h = OpenForRemoval(path);
+    if (h != INVALID_HANDLE_VALUE &&
+        (!VolumeOf(h, volume, index) || volume != heldVolume || index != heldIndex)) {
+        ::CloseHandle(h);
         ::SetLastError(ERROR_FILE_NOT_FOUND);
-        return false;
+        return INVALID_HANDLE_VALUE;
     }
+    return h;
+}
+
+bool SetAttributes(HANDLE h, DWORD attributes) {
+    FILE_BASIC_INFO basic{}; // times of 0 stay as they are
+    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+}
+
+bool SetToGo(HANDLE h) {
     FILE_DISPOSITION_INFO disposition{};
     disposition.DeleteFile = TRUE;
-    return ::SetFileInformationByHandle(remover.H, FileDispositionInfo, &disposition,
-                                        sizeof disposition);
+    return ::SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// Marks the folder at path for removal when it is the held one; it goes once
+// the last handle to it closes. Fails while it is not empty.
+bool MarkForRemoval(HANDLE held, const std::string& path) {
+    Held remover(OpenSameFolder(held, path));
+    return remover.H != INVALID_HANDLE_VALUE && SetToGo(remover.H);
+}
+
+// Takes the read-only attribute off the held folder at path, so that what is
+// in it and then the folder itself can go (the system refuses both while it
+// is set).
+bool MakeWritable(HANDLE held, const std::string& path, DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0)
+        return true;
+    Held folder(OpenSameFolder(held, path));
+    return folder.H != INVALID_HANDLE_VALUE &&
+           SetAttributes(folder.H, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 struct Entry {
@@ -107,11 +139,27 @@ bool ListAt(const std::string& path, std::vector<Entry>& out, ErrorRecord* failu
 }
 
 // Removes one entry that is not a folder, or a link of any kind (a link to a
-// folder is a folder entry of its own, removed as one, never entered).
+// folder is a folder entry of its own, removed as one, never entered). A
+// read-only entry, which the system will not remove, loses the attribute to
+// go and gets it back when it stays: when the removal fails, or when another
+// name (a hard link) still leads to the file.
 bool RemoveItem(const std::string& path, DWORD attributes) {
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return ::RemoveDirectoryA(path.c_str()) != 0;
-    return ::DeleteFileA(path.c_str()) != 0;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return ::RemoveDirectoryA(path.c_str()) != 0;
+        return ::DeleteFileA(path.c_str()) != 0;
+    }
+    Held item(OpenForRemoval(path));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (item.H == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(item.H, &info) ||
+        !SetAttributes(item.H, info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY))
+        return false;
+    const bool marked = SetToGo(item.H);
+    const DWORD code = ::GetLastError();
+    if (!marked || info.nNumberOfLinks > 1)
+        SetAttributes(item.H, info.dwFileAttributes);
+    ::SetLastError(code);
+    return marked;
 }
 
 bool Gone() {
@@ -122,6 +170,7 @@ bool Gone() {
 // The removal below one held folder of the tree.
 struct Walk {
     uint64_t Volume;
+    bool OwnsModes;
     const std::vector<std::string>* KeepNames;
     std::vector<std::string>* Kept;
     ErrorRecord* Failure;
@@ -150,6 +199,8 @@ struct Walk {
                 Kept->push_back(item); // a link by now, or another volume
                 continue;
             }
+            if (OwnsModes && !MakeWritable(child.H, item, e.Attributes))
+                return Fail(Failure, "FolderTree.RemoveContents", item, ::GetLastError());
             const size_t keptBefore = Kept->size();
             if (!Remove(item, false))
                 return false;
@@ -268,7 +319,11 @@ OpenFolder::Outcome OpenFolder::RemoveEntry(const std::string& name, ErrorRecord
 
 bool OpenFolder::RemoveContents(const std::vector<std::string>& keepNames,
                                 std::vector<std::string>& kept, ErrorRecord* failure) const {
-    Walk walk{Device_, &keepNames, &kept, failure};
+    const DWORD attributes = ::GetFileAttributesA(Path_.c_str());
+    if (OwnsModes && attributes != INVALID_FILE_ATTRIBUTES &&
+        !MakeWritable(HandleOf(Fd_), Path_, attributes))
+        return Fail(failure, "FolderTree.RemoveContents", Path_, ::GetLastError());
+    Walk walk{Device_, OwnsModes, &keepNames, &kept, failure};
     return walk.Remove(Path_, true);
 }
 
