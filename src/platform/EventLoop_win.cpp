@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <mmsystem.h>
+
 namespace ostrak {
 
 namespace {
@@ -44,6 +46,15 @@ void WaitForEvents(uint32_t maxMs) {
 }
 
 void WaitTicks(uint32_t ms) {
+    if (ms == 0 || ProgramEnded())
+        return;
+    // A timed wait ends on a tick of the system's timer, which comes every
+    // 15.6 ms unless a program asks for finer ones: a pause of 10 ms would
+    // take 16. The finer timer is asked for only while a pause lasts.
+    struct FineTimer {
+        FineTimer() { ::timeBeginPeriod(1); }
+        ~FineTimer() { ::timeEndPeriod(1); }
+    } fine;
     const uint32_t start = TickCount();
     for (;;) {
         if (ProgramEnded())
