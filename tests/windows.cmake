@@ -48,12 +48,13 @@ set(OSTRAK_RELEASE_TOOL ${PROJECT_SOURCE_DIR}/build/tools/release/ostrak_release
 
 # The window's state and actions on the scripted view, on the Windows services
 # (the uninstall on the Windows folder tree, without the link cases: Wine makes
-# no symbolic links); the signed installs are published and served by the
-# Linux tools.
+# no symbolic links); the installs are published and served by the Linux
+# tools.
 ostrak_test(installer_test
   SOURCES installer/frmSplash_window_test.cpp installer/pause_test.cpp
           installer/server_config_test.cpp installer/download_test.cpp
-          installer/signed_install_test.cpp installer/uninstall_test.cpp
+          installer/install_flow_test.cpp installer/signed_install_test.cpp
+          installer/uninstall_test.cpp
           installer/InstallerSandbox.cpp
   DEPS ostrak_installer)
 target_compile_definitions(installer_test PRIVATE OSTRAK_RELEASE_BIN="${OSTRAK_RELEASE_TOOL}")

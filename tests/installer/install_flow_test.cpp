@@ -7,19 +7,23 @@
 #include "filelist/FileListWriter.h"
 #include "installer/frmSplash.h"
 #include "platform/Files.h"
+#include "platform/ProgramsFolder.h"
 #include "platform/Settings.h"
+#include "platform/SystemFolder.h"
 #include "platform/TickCount.h"
+#include "platform/Timer.h"
 #include "support/FolderNames.h"
 #include "support/HttpServers.h"
+#include "support/ScopedEnv.h"
 #include "support/ScriptedHttpPeer.h"
 #include "support/Subprocess.h"
 
-#include <QTimer>
 #include <chrono>
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <thread>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using namespace ostrak;
 
@@ -34,24 +38,31 @@ const std::string ErrorText =
     "Error: Couldn't fetch installation files from the internet!\r\nPlease check your connection, "
     "and make sure no firewalls are blocking the installer, then try again.";
 
+#ifdef _WIN32
+constexpr bool OnWindows = true;
+#else
+constexpr bool OnWindows = false;
+#endif
+
 class InstallFlow : public InstallerSandbox {
 protected:
     void SetUp() override {
         InstallerSandbox::SetUp();
-        SaveEnv("HOME");
-        SaveEnv("WINEPREFIX");
-        SaveEnv("OSTRAK_SERVER");
-        SaveEnv("PATH");
-        SaveEnv("XDG_DATA_HOME");
         Home = Sandbox.File("home");
+        Files::MakeFolders(Home + "/Desktop");
+#ifdef _WIN32
+        // The profile folder is the home; the system folder is one of the test's own.
+        System32 = Files::JoinPath(Home, "system");
+        SetSystemFolder(System32);
+        Env.Set("USERPROFILE", Home);
+#else
         System32 = Home + "/wine/drive_c/windows/system32";
-        ::mkdir(Home.c_str(), 0755);
-        ::mkdir((Home + "/Desktop").c_str(), 0755);
+        Env.Set("HOME", Home)
+            .Set("WINEPREFIX", Home + "/wine")
+            .Set("XDG_DATA_HOME", Home + "/data");
+#endif
         Files::MakeFolders(System32);
-        setenv("HOME", Home.c_str(), 1);
-        setenv("WINEPREFIX", (Home + "/wine").c_str(), 1);
-        setenv("XDG_DATA_HOME", (Home + "/data").c_str(), 1);
-        Game = Home + "/Games/Ostrak";
+        Game = Files::JoinPath(Files::JoinPath(Home, "Games"), "Ostrak");
 
         Source.Write("ostrak.exe", "MZ game executable");
         Source.Write("CGZipLibrary.dll", "MZ cgzip");
@@ -63,16 +74,11 @@ protected:
         Source.Write("Music2.ogg", "loud music");
         Publish();
         Server = std::make_unique<PythonHttpServer>(Served.Path());
-        setenv("OSTRAK_SERVER", Server->Address().c_str(), 1);
+        Env.Set("OSTRAK_SERVER", Server->Address());
     }
     void TearDown() override {
-        for (auto& [name, value] : Saved)
-            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+        SetSystemFolder("");
         InstallerSandbox::TearDown();
-    }
-    void SaveEnv(const std::string& name) {
-        const char* v = std::getenv(name.c_str());
-        Saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
     }
     void Publish() {
         const ProcessResult r =
@@ -123,16 +129,15 @@ protected:
         Dialogs.ExpectAllShown();
     }
     void MoveClockFast() {
-        QObject::connect(&Clock, &QTimer::timeout, [] { TickControl::Advance(100); });
-        Clock.start(5);
+        Clock.SetEnabled(true);
     }
 
+    ScopedEnv Env;
     TempDir Source, Served;
     std::unique_ptr<PythonHttpServer> Server;
     std::string Home, Game, System32;
-    std::vector<std::pair<std::string, std::optional<std::string>>> Saved;
     size_t Seen = 0;
-    QTimer Clock;
+    PeriodicTimer Clock{5, [] { TickControl::Advance(100); }};
 };
 
 void WriteFile(const std::string& path, const std::string& bytes) {
@@ -143,11 +148,14 @@ const std::vector<std::string> FixedFetches = {"/crc/CGZipLibrary.dll", "/crc/gd
                                                "/crc/Unzip32.dll"};
 
 TEST_F(InstallFlow, FirstInstallRerunAndRepair) {
+    // The folder first proposed: ~/Games/Ostrak, on Windows in Program Files.
+    const std::string proposed = OnWindows ? Files::JoinPath(ProgramsFolder(), "Ostrak") : Game;
     Dialogs.ExpectMsgBox(MusicText, vbYesNo, "Download music?", vbNo)
-        .ExpectInputBox(FolderPrompt, "Install where?", Game, "C:\\Games\\x\\")
+        .ExpectInputBox(FolderPrompt, "Install where?", proposed, "C:\\Games\\x\\")
         .ExpectMsgBox("Please type a path not ending with a slash.", vbCritical, "Invalid path!",
                       vbOK)
-        .ExpectInputBox(FolderPrompt, "Install where?", "C:/Games/x/", "abc")
+        .ExpectInputBox(FolderPrompt, "Install where?",
+                        OnWindows ? "C:\\Games\\x\\" : "C:/Games/x/", "abc")
         .ExpectMsgBox("Please type a path longer then 3 characters.", vbCritical, "Invalid path!",
                       vbOK)
         .ExpectInputBox(FolderPrompt, "Install where?", "abc", "Games\\Ostrak")
@@ -172,6 +180,7 @@ TEST_F(InstallFlow, FirstInstallRerunAndRepair) {
             << name;
     EXPECT_FALSE(Files::Exists(Game + "/music1.ogg"));
     EXPECT_EQ(TempDir::Read(System32 + "/gdiplus.dll"), "MZ gdiplus");
+#ifndef _WIN32
     struct stat st {};
     ASSERT_EQ(::stat((Game + "/ostrak.exe").c_str(), &st), 0);
     EXPECT_NE(st.st_mode & 0100, 0u);
@@ -179,6 +188,7 @@ TEST_F(InstallFlow, FirstInstallRerunAndRepair) {
               std::string::npos);
     // The icon it names went into the user's theme (never into the game's folder).
     EXPECT_TRUE(Files::Exists(Home + "/data/icons/hicolor/256x256/apps/ostrak.png"));
+#endif
 
     // Reruns, each after its change: exactly these requests, and every game
     // file as served afterwards.
@@ -223,15 +233,18 @@ TEST_F(InstallFlow, FirstInstallRerunAndRepair) {
     WriteFile(Game + "/saves.dat", "slot 1");
     Uninstall("");
     EXPECT_FALSE(Files::Exists(Game));
-    // So do ~/Games, which the install made, and the settings file it left empty.
+    // So do ~/Games, which the install made, and the settings (here the file it left empty).
     EXPECT_FALSE(Files::Exists(Home + "/Games"));
+    EXPECT_FALSE(SettingsStored());
+#ifndef _WIN32
     EXPECT_FALSE(Files::Exists(SettingsFilePath(frmSplash::SettingsApplication)));
-    // A folder the player had (its name ends in a blank) keeps the player's file.
-    const std::string mine = Home + "/Mine ";
+#endif
+    // A folder the player had (its name ends in a blank, where names may) keeps the player's file.
+    const std::string mine = Files::JoinPath(Home, OnWindows ? "Mine" : "Mine ");
     Files::MakeFolders(mine);
     WriteFile(mine + "/notes.txt", "my notes");
     Dialogs.ExpectMsgBox(MusicText, vbYesNo, "Download music?", vbNo)
-        .ExpectInputBox(FolderPrompt, "Install where?", Game, mine)
+        .ExpectInputBox(FolderPrompt, "Install where?", proposed, mine)
         .ExpectMsgBox(SuccessText, vbYesNo + vbInformation, "Installation complete!", vbNo);
     Run();
     EXPECT_EQ(Setting("LOC"), mine);
@@ -272,6 +285,7 @@ TEST_F(InstallFlow, MusicIsAskedOnceAndOnlyLowerCaseMusicIsSkipped) {
 TEST_F(InstallFlow, FailuresTakeTheErrorExitAndKeepTheSettings) {
     MoveClockFast(); // the retries' pauses and stalls pass at once
     SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "DoMu", "1");
+    SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "LOC", Game);
     const std::string list = TempDir::Read(Served.File("crc/dta.lst"));
     const struct {
         const char* What;
@@ -292,10 +306,7 @@ TEST_F(InstallFlow, FailuresTakeTheErrorExitAndKeepTheSettings) {
          "Failure (../evil\\x1B.pak)!",
          {"/crc/index.php?h=3", "/crc/dta.lst"}},
         {"the server down",
-         [&] {
-             setenv("OSTRAK_SERVER", ("127.0.0.1:" + std::to_string(FreeLoopbackPort())).c_str(),
-                    1);
-         },
+         [&] { Env.Set("OSTRAK_SERVER", "127.0.0.1:" + std::to_string(FreeLoopbackPort())); },
          "Failure (index.php)!",
          {}},
     };
@@ -325,13 +336,14 @@ TEST_F(InstallFlow, FailuresTakeTheErrorExitAndKeepTheSettings) {
     }
 }
 
+#ifndef _WIN32
 TEST_F(InstallFlow, YesStartsTheGameThroughWineOrExplainsThatWineIsNeeded) {
     const std::string bin = Sandbox.File("bin");
     ::mkdir(bin.c_str(), 0755);
     const std::string record = Sandbox.File("wine.args");
     WriteFile(bin + "/wine", "#!/bin/sh\necho \"$@\" \"$(pwd)\" > '" + record + "'\n");
     ::chmod((bin + "/wine").c_str(), 0755);
-    setenv("PATH", (bin + ":/usr/bin:/bin").c_str(), 1);
+    Env.Set("PATH", bin + ":/usr/bin:/bin");
     SaveSetting(frmSplash::SettingsApplication, frmSplash::SettingsSection, "DoMu", "1");
     Dialogs.ExpectInputBox(FolderPrompt, "Install where?", Game, Game)
         .ExpectMsgBox(SuccessText, vbYesNo + vbInformation, "Installation complete!", vbYes);
@@ -346,7 +358,7 @@ TEST_F(InstallFlow, YesStartsTheGameThroughWineOrExplainsThatWineIsNeeded) {
     EXPECT_EQ(EndCount, 1);
 
     // Without wine on the PATH nothing starts; a box says what is needed.
-    setenv("PATH", Sandbox.File("empty").c_str(), 1);
+    Env.Set("PATH", Sandbox.File("empty"));
     PlanRerun(Game, vbYes);
     Dialogs.ExpectMsgBox(
         "Ostrak is a Windows program, and Wine is needed to run it on this computer.\r\nInstall "
@@ -366,5 +378,6 @@ TEST_F(InstallFlow, YesStartsTheGameThroughWineOrExplainsThatWineIsNeeded) {
     Run();
     EXPECT_EQ(EndCount, 3);
 }
+#endif
 
 } // namespace
