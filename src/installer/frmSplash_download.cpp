@@ -218,6 +218,10 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
             // stay in place.
             RemoveWrongFile(path);
         }
+        // The attempt given up on is abandoned whatever follows: an answer
+        // still streaming in must not be stored later, once the action has
+        // moved on or failed.
+        client.CloseConnections();
         // No retry fills a full disk.
         if (attempt == Attempt::Failed && IsTrue(client.DownFailed) && IsTrue(client.DiskFull)) {
             DiskFull_ = true;
@@ -230,7 +234,6 @@ VbBool frmSplash::DownloadFile(const std::string& name, int16_t step, const std:
             break;
         }
         SetFileText("Failure (", shown, "), retrying... (" + std::to_string(retries) + ")");
-        client.CloseConnections();
         pauseFirst = attempt == Attempt::Failed;
     }
     DoEvents();

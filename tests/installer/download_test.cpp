@@ -6,6 +6,7 @@
 #include "http/FrmConnect.h"
 #include "http/StallRule.h"
 #include "installer/frmSplash.h"
+#include "platform/EventLoop.h"
 #include "platform/Files.h"
 #include "platform/TickCount.h"
 #include "platform/Timer.h"
@@ -155,15 +156,22 @@ TEST_F(Download, PercentagesRoundHalvesToEven) {
 }
 
 TEST_F(Download, ElevenStallsGiveTheRetryTextsThenTheFinalFailure) {
-    Peer peer({{Peer::Read(), Peer::WaitForClientClose()}});
+    // Ten answers that never come, then one that comes whole after the last stall.
+    std::vector<Peer::Script> scripts(10, {Peer::Read(), Peer::WaitForClientClose()});
+    scripts.push_back(
+        {Peer::Read(), Peer::WaitForRelease(), Peer::Send(Ok("late")), Peer::Close()});
+    Peer peer(scripts);
     UseServer(peer);
     // Once a request is sent and unanswered, the stall time passes at once.
     MoveClock(StallRule::StallMs + 1, [this] { return ClientConnected(); });
     EXPECT_FALSE(IsTrue(W.DownloadFile("big.pak", 0, Game)));
     EXPECT_EQ(Failures(), RetryTexts("big.pak", StallRule::MaxRetries, true));
     EXPECT_EQ(peer.Requests().size(), 11u);
-    // No CloseConnections after the last stall: its connection is still open.
-    EXPECT_TRUE(ClientConnected());
+    // The last attempt is abandoned too: its late answer is never stored.
+    EXPECT_FALSE(ClientConnected());
+    Clock.SetEnabled(false);
+    peer.Release();
+    WaitTicks(300);
     EXPECT_FALSE(Files::Exists(Files::JoinPath(Game, "big.pak")));
 }
 
