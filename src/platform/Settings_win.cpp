@@ -12,12 +12,15 @@ constexpr char DefaultRoot[] = "Software\\VB and VBA Program Settings";
 std::string g_root;
 
 // The key under HKEY_CURRENT_USER that holds application's sections: the
-// one SetSettingsFolder named, else OSTRAK_SETTINGS_KEY (tests that share a
-// registry each have their own), else where the runtime kept them.
+// one SetSettingsFolder named, else (in builds with the test suite)
+// OSTRAK_SETTINGS_KEY, so that tests that share a registry each have their
+// own, else where the runtime kept them.
 std::string ApplicationKey(const std::string& application) {
     std::string root = g_root;
+#if OSTRAK_TEST_SEAMS
     if (root.empty())
         root = EnvironmentValue("OSTRAK_SETTINGS_KEY").value_or("");
+#endif
     if (root.empty())
         root = DefaultRoot;
     return root + "\\" + application;

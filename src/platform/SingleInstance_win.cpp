@@ -15,9 +15,13 @@ std::string g_name;
 } // namespace
 
 std::string InstanceLockPath() {
-    // A mutex of the user's session; tests that share one set a prefix of
-    // their own in OSTRAK_MUTEX_PREFIX.
+    // A mutex of the user's session; in builds with the test suite, tests
+    // that share one set a prefix of their own in OSTRAK_MUTEX_PREFIX.
+#if OSTRAK_TEST_SEAMS
     const std::string prefix = EnvironmentValue("OSTRAK_MUTEX_PREFIX").value_or("");
+#else
+    const std::string prefix;
+#endif
     return "Local\\" + prefix + ExecutableBaseName() + ".instance";
 }
 
