@@ -221,9 +221,9 @@ bool RealPath(const std::string& path, std::string& out, ErrorRecord* failure) {
                              n == 0 ? ErrnoOf(code) : ENAMETOOLONG);
     std::string resolved(buffer, n);
     if (resolved.rfind("\\\\?\\UNC\\", 0) == 0)
-        resolved = "\\" + resolved.substr(7);
+        resolved.erase(1, 6); // "\\?\UNC\server\..." -> "\\server\..."
     else if (resolved.rfind("\\\\?\\", 0) == 0)
-        resolved = resolved.substr(4);
+        resolved.erase(0, 4);
     out = resolved;
     return true;
 }

@@ -37,7 +37,8 @@ StartResult StartProgram(const std::string& path, ErrorRecord* failure) {
     }
     // The quoted name is the whole command line: no arguments. The program
     // starts in its own folder, where it finds its files.
-    std::string commandLine = "\"" + std::string(full, n) + "\"";
+    std::string commandLine(1, '"');
+    commandLine.append(full, n).push_back('"');
     const std::string folder = Files::ParentFolder(std::string(full, n));
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
