@@ -18,7 +18,8 @@ target_sources(ostrak_test_support PRIVATE support/ScriptedDialogs.cpp)
 # The platform services on Windows: the portable ones, and what only Windows
 # has (the registry, the named mutex, the shell link, drive paths).
 ostrak_test(platform_test
-  SOURCES platform/ansi_text_test.cpp platform/dialogs_test.cpp platform/windows_services_test.cpp
+  SOURCES platform/ansi_text_test.cpp platform/dialogs_test.cpp platform/files_test.cpp
+          platform/windows_services_test.cpp
           platform/win32_view_test.cpp platform/temporary_files_test.cpp
           platform/tick_count_test.cpp platform/message_window_test.cpp
   DEPS ostrak_platform ostrak_platform_win32 ostrak_winsock)

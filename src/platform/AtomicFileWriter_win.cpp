@@ -71,8 +71,14 @@ bool AtomicFileWriter::Commit(ErrorRecord* failure) {
         return Fail("AtomicFileWriter.Commit", errno, failure);
     // Written through: the new name is on the device when the call returns.
     if (!::MoveFileExA(TempPath_.c_str(), Target_.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return Fail("AtomicFileWriter.Commit", ErrnoOf(::GetLastError()), failure);
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const int code = ErrnoOf(::GetLastError());
+        // A folder in the target's place is refused as "access denied".
+        const DWORD target = ::GetFileAttributesA(Target_.c_str());
+        const bool folder =
+            target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        return Fail("AtomicFileWriter.Commit", folder ? EISDIR : code, failure);
+    }
     ReleaseTemporaryPath(Registration_);
     Registration_ = -1;
     TempPath_.clear();

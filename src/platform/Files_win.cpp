@@ -236,13 +236,11 @@ bool ListDirectory(const std::string& path, std::vector<DirEntry>& out, ErrorRec
         const DWORD code = ::GetLastError();
         if (code == ERROR_FILE_NOT_FOUND && IsDirectory(path))
             return true;
-        // A file where a folder was asked for.
-        if (code == ERROR_PATH_NOT_FOUND || code == ERROR_DIRECTORY) {
-            const DWORD attributes = ::GetFileAttributesA(path.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES &&
-                (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-                return ReportFailure(failure, "Files.ListDirectory", path, ENOTDIR);
-        }
+        // A file where a folder was asked for (the system answers that in
+        // more than one way).
+        const DWORD attributes = ::GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            return ReportFailure(failure, "Files.ListDirectory", path, ENOTDIR);
         return ReportFailure(failure, "Files.ListDirectory", path, ErrnoOf(code));
     }
     do {
@@ -326,8 +324,15 @@ bool MakeFolders(const std::string& path, ErrorRecord* failure) {
     for (size_t at = path.find_first_of("\\/", root);; at = path.find_first_of("\\/", at + 1)) {
         const std::string part = path.substr(0, at);
         if (part.size() > root && !::CreateDirectoryA(part.c_str(), nullptr) &&
-            ::GetLastError() != ERROR_ALREADY_EXISTS)
-            return ReportLastError(failure, "Files.MakeFolders", part);
+            ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            const DWORD code = ::GetLastError();
+            // A file on the way: no folder can be made below it.
+            const DWORD parent = ::GetFileAttributesA(ParentFolder(part).c_str());
+            if (code == ERROR_PATH_NOT_FOUND && parent != INVALID_FILE_ATTRIBUTES &&
+                (parent & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                return ReportFailure(failure, "Files.MakeFolders", part, ENOTDIR);
+            return ReportFailure(failure, "Files.MakeFolders", part, ErrnoOf(code));
+        }
         if (at == std::string::npos)
             break;
     }
