@@ -70,14 +70,33 @@ bool AtomicFileWriter::Commit(ErrorRecord* failure) {
     if (::_close(fd) != 0)
         return Fail("AtomicFileWriter.Commit", errno, failure);
     // Written through: the new name is on the device when the call returns.
-    if (!::MoveFileExA(TempPath_.c_str(), Target_.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const int code = ErrnoOf(::GetLastError());
+    const auto replace = [this] {
+        return ::MoveFileExA(TempPath_.c_str(), Target_.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    };
+    bool replaced = replace();
+    DWORD error = replaced ? 0 : ::GetLastError();
+    // Windows replaces no read-only file: the target loses the attribute for
+    // the new file to take its place, and gets it back when that fails too.
+    if (!replaced && error == ERROR_ACCESS_DENIED) {
+        const DWORD target = ::GetFileAttributesA(Target_.c_str());
+        if (target != INVALID_FILE_ATTRIBUTES &&
+            (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
+                FILE_ATTRIBUTE_READONLY &&
+            ::SetFileAttributesA(Target_.c_str(), target & ~FILE_ATTRIBUTE_READONLY)) {
+            replaced = replace();
+            if (!replaced) {
+                error = ::GetLastError();
+                ::SetFileAttributesA(Target_.c_str(), target);
+            }
+        }
+    }
+    if (!replaced) {
         // A folder in the target's place is refused as "access denied".
         const DWORD target = ::GetFileAttributesA(Target_.c_str());
         const bool folder =
             target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        return Fail("AtomicFileWriter.Commit", folder ? EISDIR : code, failure);
+        return Fail("AtomicFileWriter.Commit", folder ? EISDIR : ErrnoOf(error), failure);
     }
     ReleaseTemporaryPath(Registration_);
     Registration_ = -1;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <vector>
@@ -48,11 +49,14 @@ TEST(Files, AtomicWriterLeavesTheTargetAloneUntilCommit) {
     ASSERT_TRUE(Files::ListDirectory(dir.Path(), entries));
     EXPECT_EQ(entries.size(), 1u);
 
+    // A read-only target is replaced as any other (a game copied from a disc).
+    std::filesystem::permissions(target, std::filesystem::perms(0444));
     Files::AtomicFileWriter w;
     ASSERT_TRUE(w.Begin(target));
     ASSERT_TRUE(w.Write("new", 3));
     ASSERT_TRUE(w.Sync());
-    ASSERT_TRUE(w.Commit());
+    ErrorRecord failure;
+    ASSERT_TRUE(w.Commit(&failure)) << failure.Description;
     EXPECT_EQ(TempDir::Read(target), "new");
 }
 
