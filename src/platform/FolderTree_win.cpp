@@ -61,22 +61,22 @@ bool VolumeOf(HANDLE h, uint64_t& volume, uint64_t& index) {
     return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-// A handle to the entry at path itself (a link, not what it leads to) for
-// its removal and its attributes.
-HANDLE OpenForRemoval(const std::string& path) {
-    return ::CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+// A handle to the entry at path itself (a link, not what it leads to) with
+// access (its removal, its attributes) and the reading of its attributes.
+HANDLE OpenEntry(const std::string& path, DWORD access) {
+    return ::CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                          nullptr);
 }
 
-// The entry opened at path when it is the held folder (not a link, not
-// another folder put there), else an invalid handle.
-HANDLE OpenSameFolder(HANDLE held, const std::string& path) {
+// The entry opened at path with access when it is the held folder (not a
+// link, not another folder put there), else an invalid handle.
+HANDLE OpenSameFolder(HANDLE held, const std::string& path, DWORD access) {
     uint64_t volume = 0, index = 0, heldVolume = 0, heldIndex = 0;
     if (!VolumeOf(held, heldVolume, heldIndex))
         return INVALID_HANDLE_VALUE;
-    HANDLE h = OpenForRemoval(path);
+    HANDLE h = OpenEntry(path, access);
     if (h != INVALID_HANDLE_VALUE &&
         (!VolumeOf(h, volume, index) || volume != heldVolume || index != heldIndex)) {
         ::CloseHandle(h);
@@ -101,7 +101,7 @@ bool SetToGo(HANDLE h) {
 // Marks the folder at path for removal when it is the held one; it goes once
 // the last handle to it closes. Fails while it is not empty.
 bool MarkForRemoval(HANDLE held, const std::string& path) {
-    Held remover(OpenSameFolder(held, path));
+    Held remover(OpenSameFolder(held, path, DELETE));
     return remover.H != INVALID_HANDLE_VALUE && SetToGo(remover.H);
 }
 
@@ -111,7 +111,7 @@ bool MarkForRemoval(HANDLE held, const std::string& path) {
 bool MakeWritable(HANDLE held, const std::string& path, DWORD attributes) {
     if ((attributes & FILE_ATTRIBUTE_READONLY) == 0)
         return true;
-    Held folder(OpenSameFolder(held, path));
+    Held folder(OpenSameFolder(held, path, FILE_WRITE_ATTRIBUTES));
     return folder.H != INVALID_HANDLE_VALUE &&
            SetAttributes(folder.H, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
@@ -149,7 +149,7 @@ bool RemoveItem(const std::string& path, DWORD attributes) {
             return ::RemoveDirectoryA(path.c_str()) != 0;
         return ::DeleteFileA(path.c_str()) != 0;
     }
-    Held item(OpenForRemoval(path));
+    Held item(OpenEntry(path, DELETE | FILE_WRITE_ATTRIBUTES));
     BY_HANDLE_FILE_INFORMATION info{};
     if (item.H == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(item.H, &info) ||
         !SetAttributes(item.H, info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY))

@@ -197,22 +197,4 @@ bool ChildProcess::Wait(int timeoutMs) {
     return true;
 }
 
-int ChildProcess::WaitForEndingSignal() {
-    Wait(-1);
-    return Signal_;
-}
-
-void ChildProcess::Stop(int graceMs) {
-    Signal(SIGTERM);
-    if (!Wait(graceMs)) {
-        Signal(SIGKILL);
-        Wait(-1);
-    }
-}
-
-void ChildProcess::Kill() {
-    Signal(SIGKILL);
-    Wait(-1);
-}
-
 } // namespace ostrak

@@ -18,8 +18,6 @@ namespace ostrak {
 
 namespace {
 
-constexpr int SigKill = 9, SigTerm = 15;
-
 // Wine's own conversions between its drive paths and the Linux ones.
 using ToUnix = char*(CDECL*)(LPCWSTR);
 using ToDos = WCHAR*(CDECL*)(LPCSTR);
@@ -205,24 +203,6 @@ bool ChildProcess::Wait(int timeoutMs) {
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-}
-
-int ChildProcess::WaitForEndingSignal() {
-    Wait(-1);
-    return Signal_;
-}
-
-void ChildProcess::Stop(int graceMs) {
-    Signal(SigTerm);
-    if (!Wait(graceMs)) {
-        Signal(SigKill);
-        Wait(-1);
-    }
-}
-
-void ChildProcess::Kill() {
-    Signal(SigKill);
-    Wait(-1);
 }
 
 } // namespace ostrak
