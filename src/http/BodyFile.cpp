@@ -1,12 +1,38 @@
 #include "http/BodyFile.h"
 
 #include "platform/TemporaryFiles.h"
+#include "platform/TickCount.h"
+
+#include <map>
+#include <mutex>
 
 namespace ostrak {
 
+namespace {
+// A sweep reads the whole folder, so a folder is swept at most once in the
+// time a temporary takes to go stale: an install of many files would
+// otherwise read the game folder again for each one (under Wine, where a
+// listing looks up every entry, that made such an install a third slower).
+bool SweepDue(const std::string& folder) {
+    static std::mutex lock;
+    static std::map<std::string, uint32_t> swept;
+    const std::lock_guard<std::mutex> hold(lock);
+    const uint32_t now = TickCount();
+    const auto [at, first] = swept.try_emplace(folder, now);
+    if (first)
+        return true;
+    if (ElapsedTicks(at->second, now) < Files::StaleAfterSeconds * 1000)
+        return false;
+    at->second = now;
+    return true;
+}
+} // namespace
+
 bool BodyFile::Begin(const std::string& target, ErrorRecord* failure) {
     Abort();
-    Files::RemoveStaleTemporaries(Files::ParentFolder(target));
+    const std::string folder = Files::ParentFolder(target);
+    if (SweepDue(folder))
+        Files::RemoveStaleTemporaries(folder);
     if (!Writer_.Begin(target, failure))
         return false;
     Gathered_.reserve(MinWrite);

@@ -7,7 +7,8 @@
 // target is replaced whole or not at all (its data on the device before the
 // new name is). Memory stays below about
 // 2 x MinWrite whatever the body's size. Begin also sweeps the target's
-// folder of temporary files that an ended run left behind. A call that
+// folder of temporary files that an ended run left behind, at most once
+// per folder in StaleAfterSeconds. A call that
 // fails passes on the platform's error record in *failure when failure is
 // given. An observer, when set, sees the body as it is appended and may
 // refuse it before it replaces the target (BodyObserver.h). The CRC-32 of

@@ -1,8 +1,10 @@
 #include "http/BodyFile.h"
 
+#include "platform/TickCount.h"
 #include "support/FolderNames.h"
 #include "support/TempDir.h"
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -49,6 +51,27 @@ TEST(BodyFile, WritesInLargePiecesAndRenamesWhenFinished) {
     ASSERT_TRUE(body.Begin(dir.File("empty.dat")));
     ASSERT_TRUE(body.Finish());
     EXPECT_EQ(body.StoredChecksum(), "");
+}
+
+// Begin sweeps the folder of what killed runs left, but reads a folder again
+// only once a minute has passed since its last sweep.
+TEST(BodyFile, SweepsAFolderAtMostOnceAMinute) {
+    TempDir dir;
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2);
+    const auto leave = [&](const char* name) {
+        std::filesystem::last_write_time(dir.Write(name, "left"), old);
+    };
+    BodyFile body;
+    leave(".ostrak-part-Early1");
+    ASSERT_TRUE(body.Begin(dir.File("a.dat")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File(".ostrak-part-Early1")));
+    leave(".ostrak-part-Later1");
+    TickControl::Advance(59000);
+    ASSERT_TRUE(body.Begin(dir.File("b.dat")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File(".ostrak-part-Later1"))) << "swept 59 s ago";
+    TickControl::Advance(1000);
+    ASSERT_TRUE(body.Begin(dir.File("c.dat")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File(".ostrak-part-Later1"))) << "a minute ago";
 }
 
 TEST(BodyFile, ReplacesALongerFileWhole) {
