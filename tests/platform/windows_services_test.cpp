@@ -1,6 +1,6 @@
 // The Windows twins of the platform services where Windows differs: the
 // registry as the settings store, the named mutex, the .lnk shortcut, drive
-// paths, and the message loop's timers.
+// paths, the message loop's timers, and a stream socket's receive buffer.
 #include "platform/DesktopFolder.h"
 #include "platform/EventLoop.h"
 #include "platform/Files.h"
@@ -11,6 +11,7 @@
 #include "platform/Timer.h"
 #include "support/FolderNames.h"
 #include "support/TempDir.h"
+#include "winsock/SocketApi.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>
@@ -191,6 +192,27 @@ TEST(MessageLoop, TimerTicksInsideWaits) {
         WaitForEvents(100);
     EXPECT_EQ(ticks, 3);
     EXPECT_FALSE(timer.Enabled());
+}
+
+// Wine fixes a stream socket's receive buffer at 64 KiB unless the program
+// asks for more; Windows tunes it unless a program asks, so there the
+// system's own size must stay. A datagram socket keeps the system's size.
+TEST(WindowsSockets, StreamSocketsAskWineForReceiveRoom) {
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    const bool wine = ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    WsLibraryInfo info;
+    ASSERT_EQ(WsStartup(0x0101, info), 0);
+    const int32_t stream = WsSocket(2, 1, 0);
+    const int32_t datagram = WsSocket(2, 2, 0);
+    int32_t streamSize = 0;
+    int32_t datagramSize = 0;
+    EXPECT_EQ(WsGetSockOpt(stream, WsSolSocket, WsSoRcvBuf, streamSize), 0);
+    EXPECT_EQ(WsGetSockOpt(datagram, WsSolSocket, WsSoRcvBuf, datagramSize), 0);
+    EXPECT_EQ(streamSize == 2 << 20, wine) << streamSize;
+    EXPECT_NE(datagramSize, 2 << 20);
+    WsCloseSocket(stream);
+    WsCloseSocket(datagram);
+    WsCleanup();
 }
 
 } // namespace
