@@ -1,9 +1,13 @@
 #include "winsock/MessageWindow.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 #include <windows.h>
 
 namespace ostrak {
@@ -16,6 +20,11 @@ namespace {
 struct WindowRecord {
     WNDPROC ClassProcedure = nullptr;
     WindowProcedure Procedure = &DefaultWindowProc;
+    std::string ClassName;
+    std::string Title;
+    // Which making of the window this is: a parked window comes back under
+    // its old handle as a new one.
+    uint64_t Incarnation = 0;
 };
 
 // A posted message, waiting in the thread's queue under a private message
@@ -26,12 +35,26 @@ struct GuardedMessage {
     uintptr_t WParam;
     intptr_t LParam;
     std::function<bool()> StillValid;
+    uint64_t Incarnation;
 };
 
 std::mutex& lock = *new std::mutex;
 std::map<WindowHandle, WindowRecord>& windows = *new std::map<WindowHandle, WindowRecord>;
 std::map<uintptr_t, GuardedMessage>& guarded = *new std::map<uintptr_t, GuardedMessage>;
 uintptr_t nextGuarded = 1;
+uint64_t nextIncarnation = 1;
+
+// Windows that were destroyed as far as their users know, kept for the next
+// window of their class: under Wine making and destroying even a
+// message-only window takes about forty calls to the Wine server, and the
+// sockets make one for each run of connections, so for each file of an
+// install. A parked window has no record, so nothing is delivered to it.
+struct ParkedWindow {
+    HWND Window;
+    WindowRecord Record;
+};
+constexpr size_t MaxParked = 4;
+std::vector<ParkedWindow>& parked = *new std::vector<ParkedWindow>;
 
 UINT GuardedMessageNumber() {
     static const UINT number = ::RegisterWindowMessageA("Ostrak.GuardedMessage");
@@ -70,8 +93,16 @@ LRESULT CALLBACK Pump(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         m = std::move(it->second);
         guarded.erase(it);
     }
-    if (!m.StillValid || m.StillValid())
-        SendWindowMessage(m.Window, m.Message, m.WParam, m.LParam);
+    if (m.StillValid && !m.StillValid())
+        return 0;
+    WindowProcedure procedure = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        const auto it = windows.find(m.Window);
+        if (it != windows.end() && it->second.Incarnation == m.Incarnation)
+            procedure = it->second.Procedure;
+    }
+    CallWindowProcedure(procedure, m.Window, m.Message, m.WParam, m.LParam);
     return 0;
 }
 
@@ -96,11 +127,33 @@ uint32_t RegisterMessageName(const std::string& name) {
 
 WindowHandle CreateMessageWindow(const std::string& className, const std::string& title) {
     MakePumpWindow();
+    std::optional<ParkedWindow> again;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        const auto it = std::find_if(parked.begin(), parked.end(), [&](const ParkedWindow& p) {
+            return p.Record.ClassName == className;
+        });
+        if (it != parked.end()) {
+            again = std::move(*it);
+            parked.erase(it);
+        }
+    }
+    if (again) {
+        // Without a record yet, the window's text is set by the system's own
+        // procedure.
+        if (again->Record.Title != title)
+            ::SetWindowTextA(again->Window, title.c_str());
+        again->Record.Title = title;
+        const auto window = reinterpret_cast<WindowHandle>(again->Window);
+        std::lock_guard<std::mutex> guard(lock);
+        again->Record.Incarnation = nextIncarnation++;
+        windows[window] = std::move(again->Record);
+        return window;
+    }
     // A message-only window: never shown, and nothing of the display's is made
     // for it (a hidden top-level window costs milliseconds under Wine, whose
-    // display driver makes an X window for it, and the sockets make one per
-    // run of connections). Its class's procedure is replaced by Relay and
-    // kept for DefaultWindowProc.
+    // display driver makes an X window for it). Its class's procedure is
+    // replaced by Relay and kept for DefaultWindowProc.
     HWND hwnd = ::CreateWindowExA(0, className.c_str(), title.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE,
                                   nullptr, ::GetModuleHandleA(nullptr), nullptr);
     if (hwnd == nullptr)
@@ -110,22 +163,32 @@ WindowHandle CreateMessageWindow(const std::string& className, const std::string
     WindowRecord& record = windows[window];
     record.ClassProcedure = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Relay)));
+    record.ClassName = className;
+    record.Title = title;
+    record.Incarnation = nextIncarnation++;
     return window;
 }
 
 bool DestroyMessageWindow(WindowHandle window) {
     WNDPROC classProcedure = nullptr;
+    HWND hwnd = reinterpret_cast<HWND>(window);
     {
         std::lock_guard<std::mutex> guard(lock);
         const auto it = windows.find(window);
         if (it == windows.end())
             return false;
         classProcedure = it->second.ClassProcedure;
+        // Messages still queued for it find no record at delivery and are
+        // dropped there, as for a window that is gone.
+        if (parked.size() < MaxParked) {
+            it->second.Procedure = &DefaultWindowProc;
+            parked.push_back(ParkedWindow{hwnd, std::move(it->second)});
+            windows.erase(it);
+            return true;
+        }
         windows.erase(it);
     }
-    // The class's own procedure sees the window's end; messages still queued
-    // for it find no record at delivery and are dropped there.
-    HWND hwnd = reinterpret_cast<HWND>(window);
+    // The class's own procedure sees the window's end.
     ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(classProcedure));
     ::DestroyWindow(hwnd);
     return true;
@@ -175,11 +238,12 @@ bool PostWindowMessageGuarded(WindowHandle window, uint32_t message, uintptr_t w
     uintptr_t key = 0;
     {
         std::lock_guard<std::mutex> guard(lock);
-        if (windows.count(window) == 0)
+        const auto it = windows.find(window);
+        if (it == windows.end())
             return false;
         key = nextGuarded++;
-        guarded.emplace(key,
-                        GuardedMessage{window, message, wParam, lParam, std::move(stillValid)});
+        guarded.emplace(key, GuardedMessage{window, message, wParam, lParam, std::move(stillValid),
+                                            it->second.Incarnation});
     }
     HWND pump = pumpWindow.load();
     if (pump != nullptr && ::PostMessageA(pump, GuardedMessageNumber(), key, 0))

@@ -81,8 +81,10 @@ TEST(Service, WindowAndRegistryFollowTheRegisteredSockets) {
     EXPECT_FALSE(IsMessageWindow(w));
     EXPECT_EQ(MessageWindowCount(), windows);
     a.Bind(0, "127.0.0.1");
+    // A new window, which may come under the old handle (the system reuses
+    // them; the Windows one keeps a destroyed window for the next).
     EXPECT_NE(SocketWindow(), 0) << "the next registration creates a new window";
-    EXPECT_NE(SocketWindow(), w);
+    EXPECT_EQ(MessageWindowCount(), windows + 1);
 }
 
 TEST(Service, UnregisterCases) {
