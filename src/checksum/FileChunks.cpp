@@ -8,9 +8,9 @@ namespace ostrak {
 
 namespace {
 // The default-size buffer of the last finished call on this thread, kept for
-// the next: a fresh one costs a page fault per 4 KiB on each file (under Wine
-// about 8 ms per MiB, as the system makes each page of a read's buffer
-// resident first). A call made from inside a sink finds none and makes its own.
+// the next: a fresh one costs a page fault per 4 KiB on each file (under Wine,
+// which makes each page of a read's buffer resident first, about 4 ms per
+// file). A call made from inside a sink finds none and makes its own.
 thread_local std::unique_ptr<uint8_t[]> SpareBuffer;
 } // namespace
 
