@@ -48,7 +48,8 @@ uint64_t nextIncarnation = 1;
 // window of their class: under Wine making and destroying even a
 // message-only window takes about forty calls to the Wine server, and the
 // sockets make one for each run of connections, so for each file of an
-// install. A parked window has no record, so nothing is delivered to it.
+// install. A parked window has no record, so nothing of ours is delivered to
+// it, and it has its class's own procedure back.
 struct ParkedWindow {
     HWND Window;
     WindowRecord Record;
@@ -139,11 +140,10 @@ WindowHandle CreateMessageWindow(const std::string& className, const std::string
         }
     }
     if (again) {
-        // Without a record yet, the window's text is set by the system's own
-        // procedure.
         if (again->Record.Title != title)
             ::SetWindowTextA(again->Window, title.c_str());
         again->Record.Title = title;
+        ::SetWindowLongPtrA(again->Window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Relay));
         const auto window = reinterpret_cast<WindowHandle>(again->Window);
         std::lock_guard<std::mutex> guard(lock);
         again->Record.Incarnation = nextIncarnation++;
@@ -170,26 +170,29 @@ WindowHandle CreateMessageWindow(const std::string& className, const std::string
 }
 
 bool DestroyMessageWindow(WindowHandle window) {
-    WNDPROC classProcedure = nullptr;
     HWND hwnd = reinterpret_cast<HWND>(window);
+    WindowRecord record;
     {
         std::lock_guard<std::mutex> guard(lock);
         const auto it = windows.find(window);
         if (it == windows.end())
             return false;
-        classProcedure = it->second.ClassProcedure;
-        // Messages still queued for it find no record at delivery and are
-        // dropped there, as for a window that is gone.
-        if (parked.size() < MaxParked) {
-            it->second.Procedure = &DefaultWindowProc;
-            parked.push_back(ParkedWindow{hwnd, std::move(it->second)});
-            windows.erase(it);
-            return true;
-        }
+        record = std::move(it->second);
         windows.erase(it);
     }
-    // The class's own procedure sees the window's end.
-    ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(classProcedure));
+    // Messages still queued for it find no record at delivery and are
+    // dropped there. The class's own procedure has the window from now on:
+    // it sees the window's end, now or, for a parked one, when the program
+    // ends, with none of this file's state involved.
+    ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record.ClassProcedure));
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (parked.size() < MaxParked) {
+            record.Procedure = &DefaultWindowProc;
+            parked.push_back(ParkedWindow{hwnd, std::move(record)});
+            return true;
+        }
+    }
     ::DestroyWindow(hwnd);
     return true;
 }
