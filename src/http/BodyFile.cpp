@@ -12,7 +12,8 @@ namespace {
 // A sweep reads the whole folder, so a folder is swept at most once in the
 // time a temporary takes to go stale: an install of many files would
 // otherwise read the game folder again for each one (under Wine, where a
-// listing looks up every entry, that made such an install a third slower).
+// listing looks up every entry, some 270 system calls per file of an
+// install of 260 files).
 bool SweepDue(const std::string& folder) {
     static std::mutex lock;
     static std::map<std::string, uint32_t> swept;
