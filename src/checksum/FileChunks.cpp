@@ -24,29 +24,24 @@ std::optional<uint64_t> ReadFileChunks(const std::string& path,
         return std::nullopt;
     if (chunkSize == 0)
         chunkSize = kFileChunkSize;
-    std::unique_ptr<uint8_t[]> buffer;
-    if (chunkSize == kFileChunkSize && SpareBuffer)
-        buffer = std::move(SpareBuffer);
-    else
-        buffer = std::make_unique_for_overwrite<uint8_t[]>(chunkSize);
-    struct KeepSpare {
-        std::unique_ptr<uint8_t[]>& Buffer;
-        bool Keep;
-        ~KeepSpare() {
-            if (Keep)
-                SpareBuffer = std::move(Buffer);
-        }
-    } keep{buffer, chunkSize == kFileChunkSize};
-    uint64_t total = 0;
+    const bool spareSize = chunkSize == kFileChunkSize;
+    std::unique_ptr<uint8_t[]> buffer = spareSize && SpareBuffer
+                                            ? std::move(SpareBuffer)
+                                            : std::make_unique_for_overwrite<uint8_t[]>(chunkSize);
+    std::optional<uint64_t> total = 0;
     for (;;) {
         const int64_t got = file.Read(buffer.get(), chunkSize, failure);
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            return total;
+        if (got <= 0) {
+            if (got < 0)
+                total.reset();
+            break;
+        }
         sink(buffer.get(), static_cast<size_t>(got));
-        total += static_cast<uint64_t>(got);
+        *total += static_cast<uint64_t>(got);
     }
+    if (spareSize)
+        SpareBuffer = std::move(buffer);
+    return total;
 }
 
 } // namespace ostrak
