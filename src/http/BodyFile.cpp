@@ -48,20 +48,34 @@ bool BodyFile::Begin(const std::string& target, ErrorRecord* failure) {
 bool BodyFile::Append(std::string_view bytes, ErrorRecord* failure) {
     if (!Writer_.IsOpen())
         return false;
-    Length_ += static_cast<int64_t>(bytes.size());
-    Crc_.AddBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
-    if (Watching_)
-        Watching_->BodyBytes(bytes);
     if (Gathered_.empty() && bytes.size() >= MinWrite) {
-        if (Writer_.Write(bytes.data(), bytes.size(), failure))
-            return true;
-        Abort();
-        return false;
+        // Each piece is written while the checksum's pass over it has left
+        // it in the processor's cache. A remainder shorter than MinWrite
+        // goes with the piece before it.
+        while (!bytes.empty()) {
+            const size_t size = bytes.size() < WritePiece + MinWrite ? bytes.size() : WritePiece;
+            const std::string_view piece = bytes.substr(0, size);
+            bytes.remove_prefix(size);
+            Take(piece);
+            if (!Writer_.Write(piece.data(), piece.size(), failure)) {
+                Abort();
+                return false;
+            }
+        }
+        return true;
     }
+    Take(bytes);
     Gathered_.append(bytes);
     if (Gathered_.size() >= MinWrite)
         return Flush(failure);
     return true;
+}
+
+void BodyFile::Take(std::string_view bytes) {
+    Length_ += static_cast<int64_t>(bytes.size());
+    Crc_.AddBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+    if (Watching_)
+        Watching_->BodyBytes(bytes);
 }
 
 bool BodyFile::Flush(ErrorRecord* failure) {

@@ -30,6 +30,10 @@ namespace ostrak {
 class BodyFile {
 public:
     static constexpr size_t MinWrite = 64 * 1024;
+    // A larger append is checksummed, observed and written in pieces of
+    // this size (the last may be up to MinWrite longer), each small enough
+    // to stay in the processor's cache from one pass to the next.
+    static constexpr size_t WritePiece = 128 * 1024;
 
     BodyFile() = default;
     ~BodyFile() = default;
@@ -64,6 +68,8 @@ public:
     const std::string& StoredChecksum() const { return StoredChecksum_; }
 
 private:
+    // Counts, checksums and shows the observer bytes on their way to disk.
+    void Take(std::string_view bytes);
     bool Flush(ErrorRecord* failure);
 
     Files::AtomicFileWriter Writer_;

@@ -40,10 +40,25 @@ TEST(BodyFile, WritesInLargePiecesAndRenamesWhenFinished) {
     EXPECT_EQ(std::filesystem::file_size(temp), appended);
     EXPECT_FALSE(std::filesystem::exists(target));
 
+    // Large appends go to disk whole, in pieces, at and one past the size
+    // where the remainder stops going with the piece before it.
+    std::string expected(appended, 'x');
+    for (size_t size : {BodyFile::WritePiece + BodyFile::MinWrite - 1,
+                        BodyFile::WritePiece + BodyFile::MinWrite, 3 * BodyFile::WritePiece + 5}) {
+        std::string large(size, '\0');
+        for (size_t i = 0; i < size; ++i)
+            large[i] = static_cast<char>((i * 7 + size) % 251);
+        ASSERT_TRUE(body.Append(large));
+        expected += large;
+        EXPECT_EQ(std::filesystem::file_size(temp), expected.size());
+    }
+    appended = expected.size();
+    expected += "tail";
+
     ASSERT_TRUE(body.Append("tail"));
     EXPECT_EQ(body.StoredChecksum(), "");
     ASSERT_TRUE(body.Finish());
-    EXPECT_EQ(std::filesystem::file_size(target), appended + 4);
+    EXPECT_EQ(TempDir::Read(target), expected);
     EXPECT_EQ(CountEntries(dir.Path()), 1u);
     // The checksum taken while streaming is the stored file's.
     clsCRC crc;
@@ -106,18 +121,19 @@ TEST(BodyFile, AbortLeavesTargetAndRemovesTemporaryFile) {
 TEST(BodyFile, FailedWriteLeavesTargetAsItWas) {
     TempDir dir;
     std::string target = dir.Write("keep.dat", "original");
-    // A file size limit makes the second large write fail (EFBIG).
+    // A file size limit makes a later large write fail (EFBIG).
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     rlimit small = old;
-    small.rlim_cur = BodyFile::MinWrite + 10;
+    small.rlim_cur = BodyFile::MinWrite + BodyFile::WritePiece + 10;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
 
     BodyFile body;
     bool begun = body.Begin(target);
     bool first = body.Append(std::string(BodyFile::MinWrite, 'a'));
-    bool second = body.Append(std::string(BodyFile::MinWrite, 'b'));
+    // The limit falls inside the second piece of this append.
+    bool second = body.Append(std::string(2 * BodyFile::WritePiece, 'b'));
     bool finished = body.Finish();
 
     setrlimit(RLIMIT_FSIZE, &old);
