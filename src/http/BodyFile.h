@@ -31,7 +31,7 @@ class BodyFile {
 public:
     static constexpr size_t MinWrite = 64 * 1024;
     // A larger append is checksummed, observed and written in pieces of
-    // this size (the last may be up to MinWrite longer), each small enough
+    // this size (the last up to MinWrite - 1 bytes longer), each small enough
     // to stay in the processor's cache from one pass to the next.
     static constexpr size_t WritePiece = 128 * 1024;
 
