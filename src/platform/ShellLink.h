@@ -30,6 +30,10 @@ namespace ostrak {
 // 0 when not: another parent, no desktop folder, a folder that does not
 // exist, an empty name or one with a separator, a value that a launcher
 // cannot hold (not UTF-8, control characters), a failed write.
+// On Windows the launcher is <name>.lnk, made through the shell's link
+// object (its icon the target's own, the comment its description); a link
+// that already holds the same target, arguments, folder and description is
+// left as it is.
 struct LauncherLook {
     std::string Icon;
     std::string Comment;

@@ -65,32 +65,72 @@ std::string ResolveFolder(const std::string& folder, const std::string& parent) 
     return JoinedParts(parts);
 }
 
-// The link at linkPath to target, started with args in target's folder; its
-// comment is the link's description, and its icon the target's own.
-bool SaveLink(const std::string& linkPath, const std::string& target, const std::string& args,
-              const std::string& comment) {
+// What a link holds, as IShellLinkA gives it back.
+struct LinkFields {
+    std::string Target;
+    std::string Args;
+    std::string Comment;
+    std::string Folder;
+};
+
+// The fields of the link saved at wideLinkPath; false when there is none or
+// it cannot be read.
+bool ReadLink(const wchar_t* wideLinkPath, LinkFields& fields) {
     IShellLinkA* link = nullptr;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                   reinterpret_cast<void**>(&link))))
         return false;
     IPersistFile* file = nullptr;
-    bool saved = SUCCEEDED(link->SetPath(target.c_str())) &&
-                 SUCCEEDED(link->SetArguments(args.c_str())) &&
-                 SUCCEEDED(link->SetDescription(comment.c_str())) &&
-                 SUCCEEDED(link->SetWorkingDirectory(Files::ParentFolder(target).c_str())) &&
-                 SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
-    if (saved) {
-        // IPersistFile takes the name in UTF-16; the name's bytes are in the
-        // ANSI code page.
-        const int n = ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, nullptr, 0);
-        std::vector<wchar_t> wide(static_cast<size_t>(n > 0 ? n : 1));
-        saved = n > 0 &&
-                ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide.data(), n) > 0 &&
-                SUCCEEDED(file->Save(wide.data(), TRUE));
+    char target[MAX_PATH] = {}, folder[MAX_PATH] = {};
+    char args[INFOTIPSIZE] = {}, comment[INFOTIPSIZE] = {};
+    const bool read =
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(wideLinkPath, STGM_READ)) &&
+        SUCCEEDED(link->GetPath(target, sizeof target, nullptr, 0)) &&
+        SUCCEEDED(link->GetArguments(args, sizeof args)) &&
+        SUCCEEDED(link->GetDescription(comment, sizeof comment)) &&
+        SUCCEEDED(link->GetWorkingDirectory(folder, sizeof folder));
+    if (file)
+        file->Release();
+    link->Release();
+    fields = {target, args, comment, folder};
+    return read;
+}
+
+// The link at linkPath to target, started with args in target's folder; its
+// comment is the link's description, and its icon the target's own. A link
+// that already holds all of that is left as it is: saving one makes the
+// shell announce a new desktop item (under Wine it starts a program too).
+bool SaveLink(const std::string& linkPath, const std::string& target, const std::string& args,
+              const std::string& comment) {
+    // IPersistFile takes the name in UTF-16; the name's bytes are in the
+    // ANSI code page.
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, nullptr, 0);
+    std::vector<wchar_t> wide(static_cast<size_t>(n > 0 ? n : 1));
+    if (n <= 0 || ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide.data(), n) <= 0)
+        return false;
+    const LinkFields wanted{target, args, comment, Files::ParentFolder(target)};
+    LinkFields saved;
+    if (ReadLink(wide.data(), saved) && saved.Target == wanted.Target &&
+        saved.Args == wanted.Args && saved.Comment == wanted.Comment &&
+        saved.Folder == wanted.Folder)
+        return true;
+    IShellLinkA* link = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                  reinterpret_cast<void**>(&link))))
+        return false;
+    IPersistFile* file = nullptr;
+    bool done = SUCCEEDED(link->SetPath(wanted.Target.c_str())) &&
+                SUCCEEDED(link->SetArguments(wanted.Args.c_str())) &&
+                SUCCEEDED(link->SetDescription(wanted.Comment.c_str())) &&
+                SUCCEEDED(link->SetWorkingDirectory(wanted.Folder.c_str())) &&
+                SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
+    if (done) {
+        done = SUCCEEDED(file->Save(wide.data(), TRUE));
         file->Release();
     }
     link->Release();
-    return saved;
+    return done;
 }
 
 } // namespace

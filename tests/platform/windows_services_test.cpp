@@ -103,6 +103,24 @@ TEST(ShellLink, LandsOnTheDesktopThroughTheProgramsFolder) {
     std::string arguments;
     EXPECT_EQ(LinkTarget(link, arguments), target);
     EXPECT_EQ(arguments, "-w \"a b\"");
+    // An identical link is left alone (its time stays); one that differs is saved.
+    const auto writeTime = [&link](const FILETIME* set) {
+        FILETIME t{};
+        HANDLE h = ::CreateFileA(link.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+        if (set == nullptr || ::SetFileTime(h, nullptr, nullptr, set))
+            ::GetFileTime(h, nullptr, nullptr, &t);
+        ::CloseHandle(h);
+        return t.dwHighDateTime;
+    };
+    const FILETIME old{0, 0x01d00000};
+    ASSERT_EQ(writeTime(&old), old.dwHighDateTime);
+    EXPECT_EQ(fCreateShellLink(folder, "Ostrak test", target, "-w \"a b\"", 0, "$(Programs)"), 1);
+    EXPECT_EQ(writeTime(nullptr), old.dwHighDateTime);
+    EXPECT_EQ(fCreateShellLink(folder, "Ostrak test", target, "-w", 0, "$(Programs)"), 1);
+    EXPECT_NE(writeTime(nullptr), old.dwHighDateTime);
+    EXPECT_EQ(LinkTarget(link, arguments), target);
+    EXPECT_EQ(arguments, "-w");
     ::CoUninitialize();
     EXPECT_TRUE(Files::RemoveFile(link));
     EXPECT_EQ(fCreateShellLink(folder, "Ostrak test", target, "", 0, "$(Desktop)"), 0);
