@@ -3,6 +3,7 @@
 // paths, the message loop's timers, and a stream socket's receive buffer.
 #include "platform/DesktopFolder.h"
 #include "platform/EventLoop.h"
+#include "platform/FileTimes.h"
 #include "platform/Files.h"
 #include "platform/FolderTree.h"
 #include "platform/Settings.h"
@@ -13,6 +14,8 @@
 #include "support/TempDir.h"
 #include "winsock/SocketApi.h"
 
+#include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <shobjidl.h>
@@ -104,21 +107,14 @@ TEST(ShellLink, LandsOnTheDesktopThroughTheProgramsFolder) {
     EXPECT_EQ(LinkTarget(link, arguments), target);
     EXPECT_EQ(arguments, "-w \"a b\"");
     // An identical link is left alone (its time stays); one that differs is saved.
-    const auto writeTime = [&link](const FILETIME* set) {
-        FILETIME t{};
-        HANDLE h = ::CreateFileA(link.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
-        if (set == nullptr || ::SetFileTime(h, nullptr, nullptr, set))
-            ::GetFileTime(h, nullptr, nullptr, &t);
-        ::CloseHandle(h);
-        return t.dwHighDateTime;
-    };
-    const FILETIME old{0, 0x01d00000};
-    ASSERT_EQ(writeTime(&old), old.dwHighDateTime);
+    std::filesystem::last_write_time(link, std::filesystem::file_time_type::clock::now() -
+                                               std::chrono::hours(24 * 30));
+    int64_t before = 0, after = 0;
+    ASSERT_TRUE(Files::ModifiedSeconds(link, before));
     EXPECT_EQ(fCreateShellLink(folder, "Ostrak test", target, "-w \"a b\"", 0, "$(Programs)"), 1);
-    EXPECT_EQ(writeTime(nullptr), old.dwHighDateTime);
+    EXPECT_TRUE(Files::ModifiedSeconds(link, after) && after == before);
     EXPECT_EQ(fCreateShellLink(folder, "Ostrak test", target, "-w", 0, "$(Programs)"), 1);
-    EXPECT_NE(writeTime(nullptr), old.dwHighDateTime);
+    EXPECT_TRUE(Files::ModifiedSeconds(link, after) && after > before) << after - before;
     EXPECT_EQ(LinkTarget(link, arguments), target);
     EXPECT_EQ(arguments, "-w");
     ::CoUninitialize();
