@@ -4,6 +4,7 @@
 #include "platform/Files.h"
 
 #include <objbase.h>
+#include <optional>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <vector>
@@ -71,30 +72,43 @@ struct LinkFields {
     std::string Args;
     std::string Comment;
     std::string Folder;
+    bool operator==(const LinkFields&) const = default;
 };
 
-// The fields of the link saved at wideLinkPath; false when there is none or
-// it cannot be read.
-bool ReadLink(const wchar_t* wideLinkPath, LinkFields& fields) {
-    IShellLinkA* link = nullptr;
+// A new shell link object and its file interface; false (both null) when
+// either cannot be had.
+bool NewLink(IShellLinkA*& link, IPersistFile*& file) {
+    link = nullptr;
+    file = nullptr;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                   reinterpret_cast<void**>(&link))))
         return false;
-    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))))
+        return true;
+    link->Release();
+    link = nullptr;
+    return false;
+}
+
+// The fields of the link saved at wideLinkPath; nothing when there is none
+// or it cannot be read.
+std::optional<LinkFields> ReadLink(const wchar_t* wideLinkPath) {
+    IShellLinkA* link;
+    IPersistFile* file;
+    if (!NewLink(link, file))
+        return std::nullopt;
     char target[MAX_PATH] = {}, folder[MAX_PATH] = {};
     char args[INFOTIPSIZE] = {}, comment[INFOTIPSIZE] = {};
-    const bool read =
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-        SUCCEEDED(file->Load(wideLinkPath, STGM_READ)) &&
-        SUCCEEDED(link->GetPath(target, sizeof target, nullptr, 0)) &&
-        SUCCEEDED(link->GetArguments(args, sizeof args)) &&
-        SUCCEEDED(link->GetDescription(comment, sizeof comment)) &&
-        SUCCEEDED(link->GetWorkingDirectory(folder, sizeof folder));
-    if (file)
-        file->Release();
+    const bool read = SUCCEEDED(file->Load(wideLinkPath, STGM_READ)) &&
+                      SUCCEEDED(link->GetPath(target, sizeof target, nullptr, 0)) &&
+                      SUCCEEDED(link->GetArguments(args, sizeof args)) &&
+                      SUCCEEDED(link->GetDescription(comment, sizeof comment)) &&
+                      SUCCEEDED(link->GetWorkingDirectory(folder, sizeof folder));
+    file->Release();
     link->Release();
-    fields = {target, args, comment, folder};
-    return read;
+    if (!read)
+        return std::nullopt;
+    return LinkFields{target, args, comment, folder};
 }
 
 // The link at linkPath to target, started with args in target's folder; its
@@ -110,27 +124,20 @@ bool SaveLink(const std::string& linkPath, const std::string& target, const std:
     if (n <= 0 || ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide.data(), n) <= 0)
         return false;
     const LinkFields wanted{target, args, comment, Files::ParentFolder(target)};
-    LinkFields saved;
-    if (ReadLink(wide.data(), saved) && saved.Target == wanted.Target &&
-        saved.Args == wanted.Args && saved.Comment == wanted.Comment &&
-        saved.Folder == wanted.Folder)
+    if (ReadLink(wide.data()) == wanted)
         return true;
-    IShellLinkA* link = nullptr;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                  reinterpret_cast<void**>(&link))))
+    IShellLinkA* link;
+    IPersistFile* file;
+    if (!NewLink(link, file))
         return false;
-    IPersistFile* file = nullptr;
-    bool done = SUCCEEDED(link->SetPath(wanted.Target.c_str())) &&
-                SUCCEEDED(link->SetArguments(wanted.Args.c_str())) &&
-                SUCCEEDED(link->SetDescription(wanted.Comment.c_str())) &&
-                SUCCEEDED(link->SetWorkingDirectory(wanted.Folder.c_str())) &&
-                SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
-    if (done) {
-        done = SUCCEEDED(file->Save(wide.data(), TRUE));
-        file->Release();
-    }
+    const bool saved = SUCCEEDED(link->SetPath(wanted.Target.c_str())) &&
+                       SUCCEEDED(link->SetArguments(wanted.Args.c_str())) &&
+                       SUCCEEDED(link->SetDescription(wanted.Comment.c_str())) &&
+                       SUCCEEDED(link->SetWorkingDirectory(wanted.Folder.c_str())) &&
+                       SUCCEEDED(file->Save(wide.data(), TRUE));
+    file->Release();
     link->Release();
-    return done;
+    return saved;
 }
 
 } // namespace
